@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Wendrel and runs every test: the normal build, the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a short fuzzing run of
+# the formula evaluator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs="$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
+echo "== Build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWENDREL_TESTS=ON
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DWENDREL_TESTS=ON -DWENDREL_SANITIZE=ON
+cmake --build build-sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+echo "== Fuzzing the formula evaluator"
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DWENDREL_TESTS=OFF -DWENDREL_FUZZ=ON
+cmake --build build-fuzz -j"$jobs" --target formula_fuzzer
+corpus="$(mktemp -d)"
+cp tests/formula/corpus/* "$corpus"/
+build-fuzz/bin/formula_fuzzer -max_total_time="${WENDREL_FUZZ_SECONDS:-60}" -max_len=300 -timeout=5 "$corpus"

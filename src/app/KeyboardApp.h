@@ -1,0 +1,14 @@
+#pragma once
+// The application object: runs the keyboard window until the program ends.
+#include <QApplication>
+
+namespace wendrel {
+
+class KeyboardApp : public QApplication {
+public:
+    KeyboardApp(int &argc, char **argv);
+    // Opens the keyboard window and runs the event loop; returns the exit status.
+    int InitInstance();
+};
+
+} // namespace wendrel

@@ -1,0 +1,114 @@
+// Load and Save of text files, Copy and Paste in Fn mode, and Exit.
+#include "KeyButton.h"
+#include "KeyboardDialog.h"
+#include "TextArea.h"
+#include "TextFile.h"
+
+#include <QCloseEvent>
+
+namespace wendrel {
+
+namespace {
+const QString textFilter = QStringLiteral("Text Files (*.txt)");
+const QString caption = QStringLiteral("Wendrel");
+} // namespace
+
+void KeyboardDialog::onLoadButton()
+{
+    const int loadKey = keyIndexOfRole(KeyRole::Load);
+    if (record.fnOn == 1) { // Paste
+        text->pasteClipboard();
+        playKeySound();
+        onFn();
+    } else {
+        showControls(false);
+        leaveFullScreen();
+        const std::optional<QString> path = platform.fileDialogs.openFile(this, textFilter);
+        if (!path) {
+            enterFullScreen();
+            clearDefaultStyle(loadKey);
+            showControls(true);
+            text->focusTextArea();
+            return;
+        }
+        if (const std::optional<QString> loaded = readTextFile(*path)) {
+            record.editText = *loaded;
+            text->pushText(record.editText);
+        } else {
+            enterFullScreen();
+            platform.messages.show(this, QStringLiteral("Cannot read file!"), caption, MessageType::Plain);
+        }
+        enterFullScreen();
+        showControls(true);
+    }
+    text->focusTextArea();
+    clearDefaultStyle(loadKey);
+}
+
+void KeyboardDialog::onSaveButton()
+{
+    const int saveKey = keyIndexOfRole(KeyRole::Save);
+    if (record.fnOn == 1) { // Copy
+        copyAllText();
+        playKeySound();
+        onFn();
+    } else {
+        showControls(false);
+        const std::optional<QString> path = platform.fileDialogs.saveFile(this, textFilter);
+        if (!path) {
+            enterFullScreen();
+            clearDefaultStyle(saveKey);
+            showControls(true);
+            text->focusTextArea();
+            return;
+        }
+        enterFullScreen();
+        showControls(true);
+        record.editText = text->pullText();
+        if (!writeTextFile(*path, record.editText)) {
+            enterFullScreen();
+            platform.messages.show(this, QStringLiteral("Cannot save file!"), caption, MessageType::Plain);
+        }
+    }
+    text->focusTextArea();
+    afterTap(saveKey);
+}
+
+void KeyboardDialog::copyAllText()
+{
+    record.editText = text->pullText();
+    if (record.editText.isEmpty())
+        return;
+    const qsizetype start = text->readSelection().first;
+    text->setSelection(0, -1);
+    text->scrollCaret();
+    text->copySelection();
+    text->setSelection(start, start);
+    text->scrollCaret();
+}
+
+void KeyboardDialog::onExitButton()
+{
+    copyAllText();
+    if (!record.editText.isEmpty()) {
+        platform.messages.show(this, QStringLiteral("The text is copied to clipboard."), caption,
+                               MessageType::Foreground);
+    }
+    ending = true;
+    platform.programEnd.exit(0);
+}
+
+// A close request (the close box, the window manager, the session's end) keeps the text as
+// Exit does: it goes to the clipboard and outlives the program. No message here, so that a
+// session's end is not held up.
+void KeyboardDialog::closeEvent(QCloseEvent *event)
+{
+    if (!ending) {
+        copyAllText();
+        ending = true;
+        platform.programEnd.exit(0);
+    }
+    event->accept();
+}
+
+} // namespace wendrel

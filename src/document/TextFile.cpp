@@ -1,0 +1,90 @@
+#include "TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace wendrel {
+
+namespace {
+
+// Wendrel's own format: every 16-bit unit as it is, up to the first zero unit.
+QString decodeUnits(QByteArrayView bytes, bool bigEndian)
+{
+    QString text;
+    text.reserve(bytes.size() / 2 + 1);
+    for (qsizetype i = 0; i < bytes.size(); i += 2) {
+        const uchar first = uchar(bytes[i]);
+        const uchar second = i + 1 < bytes.size() ? uchar(bytes[i + 1]) : 0;
+        const char16_t unit = bigEndian ? char16_t(first << 8 | second) : char16_t(second << 8 | first);
+        if (unit == 0)
+            break;
+        text.append(QChar(unit));
+    }
+    return text;
+}
+
+QString decodeUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    // A zero character cannot be shown; keep its place visible instead of losing the rest.
+    text.replace(QChar(0), QChar(QChar::ReplacementCharacter));
+    return text;
+}
+
+} // namespace
+
+QByteArray encodeTextFile(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(2 + text.size() * 2);
+    bytes.append(char(0xFF)).append(char(0xFE));
+    for (QChar ch : text) {
+        bytes.append(char(ch.unicode() & 0xFF));
+        bytes.append(char(ch.unicode() >> 8));
+    }
+    return bytes;
+}
+
+QString decodeTextFile(const QByteArray &bytes)
+{
+    const QByteArrayView view(bytes);
+    if (view.startsWith("\xFF\xFE"))
+        return decodeUnits(view.sliced(2), false);
+    if (view.startsWith("\xFE\xFF"))
+        return decodeUnits(view.sliced(2), true);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        return decodeUtf8(view.sliced(3));
+    return decodeUtf8(view);
+}
+
+std::optional<QString> readTextFile(const QString &path)
+{
+    // Opening a named pipe would wait for a writer; take regular files only.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return decodeTextFile(bytes);
+}
+
+bool writeTextFile(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = encodeTextFile(text);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit(); // the last flush and the rename can fail too (a full disk)
+}
+
+} // namespace wendrel

@@ -1,0 +1,305 @@
+#include "KeyboardDialog.h"
+
+#include "FileLocations.h"
+#include "KeyButton.h"
+#include "ShortcutDialog.h"
+#include "TextArea.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+
+namespace wendrel {
+
+namespace {
+
+QColor toColor(Rgb rgb)
+{
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+// A proportional sans-serif face whose cell height (ascent + descent) is as near the
+// wanted height as the installed fonts allow without exceeding it.
+QFont sansSerifWithCellHeight(int cellHeight)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Normal);
+    for (int pixels = cellHeight; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= cellHeight)
+            break;
+    }
+    return font;
+}
+
+} // namespace
+
+KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
+    : QWidget(parent), platform(platform), shortcutDialog(std::make_unique<ShortcutDialog>(shortcutTable))
+{
+    setWindowTitle(QStringLiteral("Wendrel"));
+    appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
+    createControls();
+}
+
+KeyboardDialog::~KeyboardDialog()
+{
+    qApp->removeEventFilter(this);
+}
+
+void KeyboardDialog::createControls()
+{
+    edit = new QPlainTextEdit(this);
+    edit->setObjectName(QStringLiteral("textArea"));
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    edit->hide();
+    text = new TextArea(edit, this);
+    text->onCharacterHandled = [this] { stopWindowTimer(focusTimer); };
+
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        auto *button = new KeyButton(int(i), this);
+        button->setObjectName(QStringLiteral("key%1").arg(table[i].id));
+        button->setCaption(QString::fromUtf16(table[i].caption));
+        button->faceColour = [this](int index) { return onControlColour(index); };
+        button->hide();
+        connect(button, &QPushButton::clicked, this, [this, i] { onKeyTapped(int(i)); });
+        keys[i] = button;
+    }
+}
+
+KeyButton *KeyboardDialog::key(int id) const
+{
+    const int index = keyIndexById(id);
+    return index < 0 ? nullptr : keys[size_t(index)];
+}
+
+bool KeyboardDialog::OnInitDialog()
+{
+    setWindowIcon(appIcon);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        scale = scaleFor(screen->availableSize(), usesRealFullScreen(), screen->logicalDotsPerInch());
+    }
+    setFixedSize(layoutWidth * scale, layoutHeight * scale);
+    enterFullScreen();
+
+    textFont = sansSerifWithCellHeight(15 * scale);
+    edit->setFont(textFont);
+
+    record.typing = TypingState{};
+    record.fnOn = 0;
+
+    record.appFolder = appFolderOf(platform.executable.path());
+    for (int n = 1; n <= 5; ++n)
+        record.soundPaths[size_t(n - 1)] = soundPath(record.appFolder, n);
+    record.helpPath = helpPath(record.appFolder);
+    record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder());
+    loadShortcuts();
+
+    raise();
+    activateWindow();
+    startWindowTimer(watchdogTimer, 200);
+    loadSettings();
+    placeControls();
+    showControls(true);
+    record.shiftOn = 0;
+    record.capsOn = 0;
+    showLowerCaseLabels();
+    text->focusTextArea();
+    qApp->installEventFilter(this);
+    return true;
+}
+
+int KeyboardDialog::scaleFor(const QSize &screen, bool fullScreen, qreal logicalDpi)
+{
+    Q_UNUSED(logicalDpi); // Qt's device pixel ratio already scales logical pixels by density
+    const int fit = std::min(screen.width() / layoutWidth, screen.height() / layoutHeight);
+    if (fullScreen)
+        return std::max(1, fit);
+    // On a desktop the keyboard takes at most three quarters of the screen's height.
+    const int comfortable = (screen.height() * 3 / 4) / layoutHeight;
+    return std::max(1, std::min(fit, comfortable));
+}
+
+bool KeyboardDialog::usesRealFullScreen() const
+{
+    const QString platformName = QGuiApplication::platformName();
+    if (platformName == QLatin1String("linuxfb") || platformName == QLatin1String("eglfs")
+        || platformName == QLatin1String("vkkhrdisplay"))
+        return true;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen && screen->size().width() <= layoutWidth && screen->size().height() <= layoutHeight;
+}
+
+void KeyboardDialog::placeControls()
+{
+    // On a full-screen device larger than the layout, the scaled layout is centred.
+    QPoint origin;
+    if (usesRealFullScreen()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            origin = QPoint((screen->size().width() - layoutWidth * scale) / 2,
+                            (screen->size().height() - layoutHeight * scale) / 2);
+        }
+    }
+    const auto place = [&](QWidget *widget, KeyRect r) {
+        widget->setGeometry(origin.x() + r.x * scale, origin.y() + r.y * scale, r.width * scale,
+                            r.height * scale);
+    };
+    place(edit, textAreaRect);
+    QFont keyFont = font();
+    keyFont.setPixelSize(11 * scale);
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        keys[i]->setFont(keyFont);
+        place(keys[i], table[i].rect);
+    }
+}
+
+// --- Colours and visual response -------------------------------------------------------
+
+QColor KeyboardDialog::onControlColour(int keyIndex)
+{
+    const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (record.litFlags[size_t(keyIndex)] == 1) {
+        startWindowTimer(litTimer, 65);
+        return toColor(litColour);
+    }
+    const bool modeOn = (key.role == KeyRole::Fn && record.fnOn == 1)
+        || (key.role == KeyRole::Caps && record.capsOn == 1)
+        || (key.role == KeyRole::Shift && record.shiftOn == 1);
+    return toColor(modeOn ? modeColour : key.face);
+}
+
+QColor KeyboardDialog::windowColour() const
+{
+    return toColor(backgroundColour);
+}
+
+void KeyboardDialog::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), windowColour());
+}
+
+// --- Timers -----------------------------------------------------------------------------
+
+void KeyboardDialog::startWindowTimer(int id, int periodMs)
+{
+    QTimer *&timer = timers[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { onTimer(id); });
+    }
+    timer->start(periodMs); // restarts a running timer
+}
+
+void KeyboardDialog::stopWindowTimer(int id)
+{
+    if (QTimer *timer = timers.value(id))
+        timer->stop();
+}
+
+bool KeyboardDialog::isTimerRunning(int id) const
+{
+    const QTimer *timer = timers.value(id);
+    return timer && timer->isActive();
+}
+
+void KeyboardDialog::onTimer(int id)
+{
+    if (id == litTimer) {
+        stopWindowTimer(litTimer);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (record.litFlags[i] == 1) {
+                clearDefaultStyle(int(i));
+                record.litFlags[i] = 0;
+                keys[i]->update();
+            }
+        }
+    } else if (id == focusTimer) {
+        // While the stylus is held on a key, the focus goes back to the text area and the
+        // held key loses its default-button look ("Exit" keeps it).
+        if (QApplication::focusWidget() != edit)
+            text->focusTextArea();
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i]->isDown() && keyTable()[i].role != KeyRole::Exit)
+                clearDefaultStyle(int(i));
+        }
+    } else if (id == watchdogTimer) {
+        // The window has lost its full-screen state (controls hidden after Help or a launch),
+        // is in front again, and no dialog holds the focus: restore it.
+        const bool lost = !fullScreenMode || !controlsVisible;
+        const bool inFront = QApplication::activeWindow() == this && !QApplication::activeModalWidget()
+            && !QApplication::activePopupWidget();
+        if (lost && inFront) {
+            enterFullScreen();
+            showControls(true);
+        }
+    }
+}
+
+// --- Full-screen mode and focus keeping ---------------------------------------------------
+
+void KeyboardDialog::enterFullScreen()
+{
+    if (usesRealFullScreen()) {
+        showFullScreen();
+    } else if (!isVisible()) {
+        show(); // an ordinary window on a desktop: never take over the user's monitor
+    }
+    raise();
+    activateWindow();
+    fullScreenMode = true;
+    update();
+}
+
+void KeyboardDialog::leaveFullScreen()
+{
+    if (usesRealFullScreen())
+        showNormal();
+    fullScreenMode = false;
+    raise();
+    update();
+}
+
+void KeyboardDialog::showControls(bool show)
+{
+    edit->setVisible(show);
+    for (KeyButton *button : keys)
+        button->setVisible(show);
+    controlsVisible = show;
+}
+
+bool KeyboardDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    FilterMessage(watched, event);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool KeyboardDialog::FilterMessage(QObject *watched, QEvent *event)
+{
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || (widget != this && !isAncestorOf(widget)))
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        startWindowTimer(focusTimer, 100);
+        break;
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+        stopWindowTimer(focusTimer);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+} // namespace wendrel

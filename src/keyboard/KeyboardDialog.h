@@ -1,0 +1,149 @@
+#pragma once
+// The keyboard window: the text area on top and the 66 keys below. It owns the state record
+// of the running program and routes every tap to its handler; the handlers of each subsystem
+// live in that subsystem's folder.
+#include "KeyTable.h"
+#include "Platform.h"
+#include "ShortcutTable.h"
+#include "TypingAssistant.h"
+
+#include <QFont>
+#include <QHash>
+#include <QIcon>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QPlainTextEdit;
+class QTimer;
+
+namespace wendrel {
+
+class KeyButton;
+class TextArea;
+class ShortcutDialog;
+
+// The state that the handlers share.
+struct KeyboardState {
+    QString helpPath;
+    TypingState typing;          // lastChar, secondLastChar, corrected, iRestored
+    QString appFolder;           // folder of the executable, no trailing "/"
+    QString settingsFolder;      // where config.dat and shortcut.dat live
+    std::array<QString, 5> soundPaths;
+    quint8 lightFlag = 1;        // 1 = visual response on
+    std::array<quint8, 66> litFlags{}; // per key of the key table
+    int soundIndex = 1;          // 0 = no sound, 1 to 5
+    quint8 fnOn = 0;
+    quint8 capsOn = 0;
+    quint8 shiftOn = 0;
+    QString editText;            // mirror of the text area's whole text
+};
+
+class KeyboardDialog : public QWidget {
+    Q_OBJECT
+public:
+    // Timer ids of the window.
+    static constexpr int litTimer = 1;
+    static constexpr int focusTimer = 2;
+    static constexpr int watchdogTimer = 10;
+
+    explicit KeyboardDialog(Platform platform, QWidget *parent = nullptr);
+    ~KeyboardDialog() override;
+
+    // Opens the window and initialises it; always true.
+    bool OnInitDialog();
+
+    const KeyboardState &state() const { return record; }
+    TextArea &textArea() const { return *text; }
+    KeyButton *key(int id) const;
+    ShortcutTable &shortcuts() { return shortcutTable; }
+    int layoutScale() const { return scale; }
+    bool isTimerRunning(int id) const;
+    bool controlsShown() const { return controlsVisible; }
+
+    // The tap on a key of the key table, by index: what a click on the key does.
+    void onKeyTapped(int keyIndex);
+
+    // Colour rule: the face colour of a key at paint time (starts timer 1 for a lit key).
+    QColor onControlColour(int keyIndex);
+    QColor windowColour() const;
+
+    // Timer handler for ids 1, 2 and 10.
+    void onTimer(int id);
+
+    // Full-screen mode and key visibility.
+    void enterFullScreen();
+    void leaveFullScreen();
+    void showControls(bool show);
+
+    // Typing (the keys' handlers, modifiers and the typing assistant).
+    void typeChar(char16_t ch);
+    void onShift();
+    void onCaps();
+    void onFn();
+    void showLowerCaseLabels();
+    void showUpperCaseLabels();
+    void clearDefaultStyle(int keyIndex);
+    void afterTap(int keyIndex);
+
+    // The formula key.
+    void onEqualsKey();
+
+    // Text files, clipboard and exit.
+    void onLoadButton();
+    void onSaveButton();
+    void copyAllText();
+    void onExitButton();
+
+    // Program shortcuts.
+    void loadShortcuts();
+    bool saveShortcuts(QWidget *messageParent);
+    void launchShortcut(const QString &keyName);
+    void onShortcutButton();
+    QString shortcutFilePath() const;
+
+    // Settings, sounds and help.
+    void loadSettings();
+    void saveSettings();
+    void playKeySound();
+    void onOptionsButton();
+    void onHelpButton();
+
+    // Chooses the largest whole-number scale of the 240 x 320 layout for a screen.
+    static int scaleFor(const QSize &screen, bool fullScreen, qreal logicalDpi);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void placeControls();
+    void startWindowTimer(int id, int periodMs);
+    void stopWindowTimer(int id);
+    bool FilterMessage(QObject *watched, QEvent *event);
+    bool usesRealFullScreen() const;
+    int keyIndexOfRole(KeyRole role) const { return keyIndexByRole(role); }
+    void relabelKeys();
+    void letterKey(const KeyDef &key);
+    void characterKey(const KeyDef &key);
+
+    Platform platform;
+    KeyboardState record;
+    ShortcutTable shortcutTable;
+    std::unique_ptr<ShortcutDialog> shortcutDialog;
+    QFont textFont;
+    QPlainTextEdit *edit = nullptr;
+    TextArea *text = nullptr;
+    std::array<KeyButton *, 66> keys{};
+    QHash<int, QTimer *> timers;
+    QIcon appIcon;
+    int scale = 1;
+    bool fullScreenMode = false;
+    bool controlsVisible = false;
+    bool upperCaseLabels = false;
+    bool ending = false;
+};
+
+} // namespace wendrel

@@ -1,0 +1,192 @@
+#include "QtPlatform.h"
+
+#include "LnkFormat.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QSoundEffect>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QUrl>
+
+namespace wendrel {
+
+QString QtExecutablePath::path() const
+{
+    return QCoreApplication::applicationFilePath();
+}
+
+void QtMessageBoxes::show(QWidget *parent, const QString &text, const QString &caption, MessageType type)
+{
+    QMessageBox box(QMessageBox::NoIcon,
+                    caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption, text,
+                    QMessageBox::Ok, parent);
+    if (type == MessageType::Foreground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.show();
+        box.raise();
+        box.activateWindow();
+    }
+    box.exec();
+}
+
+QtSoundPlayer::QtSoundPlayer() = default;
+
+QtSoundPlayer::~QtSoundPlayer()
+{
+    qDeleteAll(effects);
+}
+
+void QtSoundPlayer::play(const QString &path)
+{
+    for (QSoundEffect *effect : std::as_const(effects))
+        effect->stop();
+    QSoundEffect *&effect = effects[path];
+    if (!effect) {
+        effect = new QSoundEffect;
+        effect->setSource(QUrl::fromLocalFile(path));
+    }
+    effect->play();
+}
+
+namespace {
+
+// On X11 and Wayland the clipboard's text dies with the program that owns it unless a
+// clipboard manager takes it over. The desktop's own clipboard tools keep serving a text
+// after they return, so hand it to them as well.
+void keepClipboardAfterExit()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !clipboard->ownsClipboard())
+        return;
+    const QString text = clipboard->text();
+    if (text.isEmpty())
+        return;
+    QString tool;
+    QStringList arguments;
+    const QString platformName = QGuiApplication::platformName();
+    if (platformName == QLatin1String("xcb")) {
+        tool = QStandardPaths::findExecutable(QStringLiteral("xclip"));
+        arguments = {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-in")};
+    } else if (platformName.startsWith(QLatin1String("wayland"))) {
+        tool = QStandardPaths::findExecutable(QStringLiteral("wl-copy"));
+    }
+    if (tool.isEmpty())
+        return;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(tool, arguments);
+    if (!process.waitForStarted(2000))
+        return;
+    process.write(text.toUtf8());
+    process.closeWriteChannel();
+    process.waitForFinished(3000); // the tool forks and serves the text from the background
+}
+
+} // namespace
+
+void QtProgramEnd::exit(int status)
+{
+    keepClipboardAfterExit();
+    // Through the event loop, so the application object is destroyed normally (Qt then also
+    // offers the clipboard to a running clipboard manager).
+    QCoreApplication::exit(status);
+}
+
+std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &filter)
+{
+    const QString path = QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtFileDialogs::saveFile(QWidget *parent, const QString &filter)
+{
+    const QString path = QFileDialog::getSaveFileName(parent, QString(), QString(), filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+namespace {
+
+bool startShortcut(const QString &file, const QString &workingFolder)
+{
+    QFile lnk(file);
+    if (!lnk.open(QIODevice::ReadOnly))
+        return false;
+    // Shortcut files are small; anything large is not one.
+    const QByteArray bytes = lnk.read(64 * 1024);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const auto commandLine = parseLnk(decoder.decode(bytes));
+    if (!commandLine)
+        return false;
+    const auto command = splitCommandLine(*commandLine);
+    if (!command)
+        return false;
+    const QString folder = QFileInfo(workingFolder).isDir() ? workingFolder : QString();
+    return QProcess::startDetached(command->program, command->arguments, folder);
+}
+
+// The desktop's opener answers success even for a missing file, so check what we can first:
+// the file must be readable and some program must be registered for its type.
+bool openDocument(const QString &file, const QString &workingFolder)
+{
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (xdgOpen.isEmpty())
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+    const QString mimeType = QMimeDatabase().mimeTypeForFile(info).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+    const bool noHandler = query.waitForFinished(3000) && query.exitStatus() == QProcess::NormalExit
+        && query.readAllStandardOutput().trimmed().isEmpty();
+    // A web page can still open in $BROWSER when no desktop entry claims it.
+    if (noHandler && (qEnvironmentVariableIsEmpty("BROWSER") || !mimeType.contains(QLatin1String("html"))))
+        return false;
+    const QString folder = QFileInfo(workingFolder).isDir() ? workingFolder : QString();
+    return QProcess::startDetached(xdgOpen, {info.absoluteFilePath()}, folder);
+}
+
+} // namespace
+
+bool QtShell::execute(const QString &verb, const QString &file, const QString &workingFolder)
+{
+    if (verb != QLatin1String("open"))
+        return false;
+    if (file.endsWith(QLatin1String(".lnk")))
+        return startShortcut(file, workingFolder);
+    return openDocument(file, workingFolder);
+}
+
+QString QtStartMenu::folder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/wendrel/Start Menu");
+    if (!QFileInfo::exists(folder)) {
+        if (QDir().mkpath(folder) && onCreate)
+            onCreate(folder);
+    }
+    return folder;
+}
+
+QtPlatform::QtPlatform(QtStartMenu::CreateHook onStartMenuCreated) : startMenu(onStartMenuCreated) {}
+
+Platform QtPlatform::services()
+{
+    return Platform{executable, messages, sound, programEnd, fileDialogs, shell, startMenu};
+}
+
+} // namespace wendrel

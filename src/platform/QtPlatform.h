@@ -1,0 +1,78 @@
+#pragma once
+// The real platform services on Qt.
+#include "Platform.h"
+
+#include <QHash>
+#include <memory>
+
+class QSoundEffect;
+
+namespace wendrel {
+
+class QtExecutablePath final : public ExecutablePath {
+public:
+    QString path() const override;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(QWidget *parent, const QString &text, const QString &caption, MessageType type) override;
+};
+
+// QSoundEffect per file, each loaded once on first use. Without an audio device the
+// effects stay silent and play() still returns at once.
+class QtSoundPlayer final : public SoundPlayer {
+public:
+    QtSoundPlayer();
+    ~QtSoundPlayer() override;
+    void play(const QString &path) override;
+
+private:
+    QHash<QString, QSoundEffect *> effects;
+};
+
+class QtProgramEnd final : public ProgramEnd {
+public:
+    void exit(int status) override;
+};
+
+class QtFileDialogs final : public FileDialogs {
+public:
+    std::optional<QString> openFile(QWidget *parent, const QString &filter) override;
+    std::optional<QString> saveFile(QWidget *parent, const QString &filter) override;
+};
+
+class QtShell final : public Shell {
+public:
+    bool execute(const QString &verb, const QString &file, const QString &workingFolder) override;
+};
+
+// $XDG_DATA_HOME/wendrel/Start Menu (usually ~/.local/share/wendrel/Start Menu), created when
+// missing; onCreate runs once, right after the folder was made.
+class QtStartMenu final : public StartMenu {
+public:
+    using CreateHook = void (*)(const QString &folder);
+    explicit QtStartMenu(CreateHook onCreate = nullptr) : onCreate(onCreate) {}
+    QString folder() override;
+
+private:
+    CreateHook onCreate;
+};
+
+// All real services in one object.
+class QtPlatform {
+public:
+    explicit QtPlatform(QtStartMenu::CreateHook onStartMenuCreated = nullptr);
+    Platform services();
+
+private:
+    QtExecutablePath executable;
+    QtMessageBoxes messages;
+    QtSoundPlayer sound;
+    QtProgramEnd programEnd;
+    QtFileDialogs fileDialogs;
+    QtShell shell;
+    QtStartMenu startMenu;
+};
+
+} // namespace wendrel

@@ -1,0 +1,23 @@
+#pragma once
+// Where the program finds its files. Sounds and the help page lie beside the executable;
+// "config.dat" and "shortcut.dat" lie there too when that folder is writable (the build
+// tree, a portable copy), and otherwise in the user's configuration folder for Wendrel.
+#include <QString>
+
+namespace wendrel {
+
+// The executable's folder without a trailing "/": "/usr/bin/wendrel" gives "/usr/bin",
+// "/wendrel" gives "" (the root folder), and a path without "/" stays whole.
+QString appFolderOf(const QString &executablePath);
+
+// appFolder + "/soundN.wav" for N from 1 to 5.
+QString soundPath(const QString &appFolder, int number);
+QString helpPath(const QString &appFolder);
+
+// The folder of config.dat and shortcut.dat: appFolder when files can be created there,
+// else userConfigFolder (created when missing).
+QString settingsFolder(const QString &appFolder, const QString &userConfigFolder);
+// $XDG_CONFIG_HOME/wendrel, usually ~/.config/wendrel.
+QString defaultUserConfigFolder();
+
+} // namespace wendrel

@@ -1,0 +1,56 @@
+#include "OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace wendrel {
+
+OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent)
+    : QDialog(parent), soundChoice(soundIndex), lightChoice(lightFlag == 1 ? 1 : 0)
+{
+    setWindowTitle(QStringLiteral("Wendrel"));
+    auto *group = new QGroupBox(QStringLiteral("Options"), this);
+    sounds = new QComboBox(group);
+    sounds->setObjectName(QStringLiteral("soundList"));
+    sounds->addItems({QStringLiteral("No Sound"), QStringLiteral("Sound 1"), QStringLiteral("Sound 2"),
+                      QStringLiteral("Sound 3"), QStringLiteral("Sound 4"), QStringLiteral("Sound 5")});
+    // A damaged stored index outside 0 to 5 selects nothing.
+    sounds->setCurrentIndex(soundIndex >= 0 && soundIndex <= 5 ? soundIndex : -1);
+    light = new QCheckBox(QStringLiteral("Visual response for keypress"), group);
+    light->setObjectName(QStringLiteral("lightCheck"));
+    light->setChecked(lightChoice == 1);
+
+    auto *form = new QFormLayout(group);
+    form->addRow(new QLabel(QStringLiteral("Keypress Sound:"), group), sounds);
+    form->addRow(light);
+
+    // The dialog ends through its close box or this button; both keep the choices.
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addStretch();
+    layout->addWidget(buttons);
+    setMaximumWidth(240);
+
+    connect(sounds, &QComboBox::activated, this, &OptionsDialog::onSoundChoice);
+    connect(light, &QCheckBox::toggled, this, &OptionsDialog::onLightCheck);
+}
+
+void OptionsDialog::onSoundChoice(int index)
+{
+    soundChoice = index;
+}
+
+void OptionsDialog::onLightCheck(bool checked)
+{
+    lightChoice = checked ? 1 : 0;
+}
+
+} // namespace wendrel

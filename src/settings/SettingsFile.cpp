@@ -1,0 +1,49 @@
+#include "SettingsFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace wendrel {
+
+namespace {
+constexpr qsizetype maxLineLength = 79;
+}
+
+Settings parseSettings(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    QByteArray line = bytes.left(maxLineLength);
+    const qsizetype lineEnd = line.indexOf('\n');
+    if (lineEnd >= 0)
+        line.truncate(lineEnd + 1); // the line keeps its line feed, as a C line read does
+    Settings settings;
+    settings.soundIndex = int(static_cast<signed char>(line[0])) - '0';
+    settings.lightFlag = line.size() > 1 && line[1] == '0' ? 0 : 1;
+    return settings;
+}
+
+QByteArray formatSettings(const Settings &settings)
+{
+    const int sound = settings.soundIndex >= 0 && settings.soundIndex <= 5 ? settings.soundIndex : 0;
+    return QByteArray::number(sound) + QByteArray::number(settings.lightFlag == 1 ? 1 : 0);
+}
+
+Settings readSettingsFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseSettings(file.read(maxLineLength));
+}
+
+bool writeSettingsFile(const QString &path, const Settings &settings)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(formatSettings(settings));
+    return file.commit();
+}
+
+} // namespace wendrel

@@ -1,0 +1,28 @@
+#pragma once
+// "config.dat": two ASCII digits, the key-sound index (0 none, 1 to 5) and the
+// visual-response flag, with no line end.
+#include <QByteArray>
+#include <QString>
+
+namespace wendrel {
+
+struct Settings {
+    int soundIndex = 1;  // 0 = no key sound; 1 to 5 = sound file 1 to 5
+    int lightFlag = 1;   // 1 = visual response on
+    friend bool operator==(const Settings &, const Settings &) = default;
+};
+
+// The first line of the file, read as the handheld did: the first character minus "0" is
+// the sound index (not checked), and a second character other than "0" (its absence too)
+// means visual response on. An empty file gives the defaults.
+Settings parseSettings(const QByteArray &bytes);
+// A sound index outside 0 to 5 is written as 0 (what it means anyway: no sound), so the file
+// always holds two digits and reads back as written.
+QByteArray formatSettings(const Settings &settings);
+
+// Missing, unreadable or empty file: the defaults.
+Settings readSettingsFile(const QString &path);
+// Replaces the file whole; false when it could not be written (the old file then stays).
+bool writeSettingsFile(const QString &path, const Settings &settings);
+
+} // namespace wendrel

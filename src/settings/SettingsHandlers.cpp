@@ -1,0 +1,60 @@
+// The settings file, key sounds, the Options key and the Help key.
+#include "KeyboardDialog.h"
+#include "OptionsDialog.h"
+#include "SettingsFile.h"
+#include "TextArea.h"
+
+namespace wendrel {
+
+namespace {
+QString configPath(const QString &folder)
+{
+    return folder + QStringLiteral("/config.dat");
+}
+} // namespace
+
+void KeyboardDialog::loadSettings()
+{
+    const Settings settings = readSettingsFile(configPath(record.settingsFolder));
+    record.soundIndex = settings.soundIndex;
+    record.lightFlag = quint8(settings.lightFlag);
+}
+
+void KeyboardDialog::saveSettings()
+{
+    writeSettingsFile(configPath(record.settingsFolder), Settings{record.soundIndex, record.lightFlag});
+}
+
+void KeyboardDialog::playKeySound()
+{
+    if (record.soundIndex >= 1 && record.soundIndex <= 5)
+        platform.sound.play(record.soundPaths[size_t(record.soundIndex - 1)]);
+}
+
+void KeyboardDialog::onOptionsButton()
+{
+    showControls(false);
+    leaveFullScreen();
+    {
+        OptionsDialog dialog(record.soundIndex, record.lightFlag, this);
+        dialog.exec();
+        text->focusTextArea();
+        clearDefaultStyle(keyIndexOfRole(KeyRole::Options));
+        enterFullScreen();
+        showControls(true);
+        record.lightFlag = dialog.lightChoice;
+        record.soundIndex = dialog.soundChoice;
+    }
+    saveSettings();
+}
+
+void KeyboardDialog::onHelpButton()
+{
+    showControls(false);
+    if (!platform.shell.execute(QStringLiteral("open"), record.helpPath, QString()))
+        platform.messages.show(this, QStringLiteral("Execute Failed!"), QStringLiteral("Wendrel"),
+                               MessageType::Foreground);
+    text->focusTextArea();
+}
+
+} // namespace wendrel

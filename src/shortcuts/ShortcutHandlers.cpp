@@ -1,0 +1,65 @@
+// The bindings file, program discovery, the launch by Fn key and the Shortcut key.
+#include "KeyboardDialog.h"
+#include "ProgramScanner.h"
+#include "ShortcutDialog.h"
+#include "TextArea.h"
+
+namespace wendrel {
+
+QString KeyboardDialog::shortcutFilePath() const
+{
+    return record.settingsFolder + QStringLiteral("/shortcut.dat");
+}
+
+void KeyboardDialog::loadShortcuts()
+{
+    shortcutTable.bindings = readShortcutFile(shortcutFilePath());
+    ProgramScanner scanner(shortcutTable.programs);
+    scanner.scanFolder(platform.startMenu.folder());
+}
+
+bool KeyboardDialog::saveShortcuts(QWidget *messageParent)
+{
+    if (writeShortcutFile(shortcutFilePath(), shortcutTable.bindings))
+        return true;
+    platform.messages.show(messageParent, QStringLiteral("Failed to add shortcut!"), QString(), MessageType::Plain);
+    return false;
+}
+
+void KeyboardDialog::launchShortcut(const QString &keyName)
+{
+    const qsizetype binding = shortcutTable.findBinding(keyName);
+    if (binding < 0)
+        return;
+    const QString programName = shortcutTable.bindings[binding].program;
+    const qsizetype program = shortcutTable.findProgram(programName);
+    if (program < 0)
+        return;
+    playKeySound();
+    const QString startMenu = platform.startMenu.folder();
+    const QString &folder = shortcutTable.programs[program].folder;
+    const QString shortcutFolder = folder.isEmpty() ? startMenu : startMenu + u'/' + folder;
+    const QString shortcutFile = shortcutFolder + u'/' + programName + QStringLiteral(".lnk");
+    showControls(false);
+    if (!platform.shell.execute(QStringLiteral("open"), shortcutFile, shortcutFolder))
+        platform.messages.show(this, QStringLiteral("Execute Failed!"), QStringLiteral("Wendrel"),
+                               MessageType::Foreground);
+    text->focusTextArea();
+}
+
+void KeyboardDialog::onShortcutButton()
+{
+    showControls(false);
+    leaveFullScreen();
+    shortcutDialog->setParent(this, Qt::Dialog);
+    shortcutDialog->messages = &platform.messages;
+    shortcutDialog->saveShortcuts = [this](QWidget *parent) { return saveShortcuts(parent); };
+    shortcutDialog->prepare();
+    shortcutDialog->exec();
+    text->focusTextArea();
+    clearDefaultStyle(keyIndexOfRole(KeyRole::Shortcut));
+    enterFullScreen();
+    showControls(true);
+}
+
+} // namespace wendrel
