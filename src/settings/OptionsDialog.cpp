@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -25,21 +24,25 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent)
     light->setObjectName(QStringLiteral("lightCheck"));
     light->setChecked(lightChoice == 1);
 
-    auto *form = new QFormLayout(group);
-    form->addRow(new QLabel(QStringLiteral("Keypress Sound:"), group), sounds);
-    form->addRow(light);
+    // One control a row, so that the dialog fits the 240-pixel-wide screen.
+    auto *rows = new QVBoxLayout(group);
+    rows->addWidget(new QLabel(QStringLiteral("Keypress Sound:"), group));
+    rows->addWidget(sounds);
+    rows->addWidget(light);
+    rows->setContentsMargins(6, 6, 6, 6);
 
     // The dialog ends through its close box or this button; both keep the choices.
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(group);
     layout->addStretch();
     layout->addWidget(buttons);
-    setMaximumWidth(240);
+    setMaximumSize(240, 320);
 
-    connect(sounds, &QComboBox::activated, this, &OptionsDialog::onSoundChoice);
+    connect(sounds, &QComboBox::currentIndexChanged, this, &OptionsDialog::onSoundChoice);
     connect(light, &QCheckBox::toggled, this, &OptionsDialog::onLightCheck);
 }
 

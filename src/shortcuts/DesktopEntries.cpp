@@ -26,12 +26,13 @@ bool isTrue(const QString &value)
     return value.trimmed() == QLatin1String("true");
 }
 
-// A shell-safe single-quoted word.
+// One word of a command line as the shortcut's command line is split: in double quotes,
+// a literal quote written as three.
 QString quoted(const QString &word)
 {
     QString escaped = word;
-    escaped.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + escaped + u'\'';
+    escaped.replace(u'"', QStringLiteral("\"\"\""));
+    return u'"' + escaped + u'"';
 }
 
 } // namespace

@@ -60,7 +60,9 @@ ShortcutDialog::ShortcutDialog(ShortcutTable &table, QWidget *parent) : QDialog(
     layout->addWidget(list, 1);
     layout->addLayout(buttonRow);
     layout->addWidget(close);
-    setMaximumWidth(240);
+    list->setMinimumWidth(0);
+    list->header()->setStretchLastSection(true);
+    setMaximumSize(240, 320);
 
     connect(addButton, &QPushButton::clicked, this, &ShortcutDialog::onAdd);
     connect(deleteButton, &QPushButton::clicked, this, &ShortcutDialog::onDelete);

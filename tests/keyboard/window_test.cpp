@@ -1,0 +1,81 @@
+// Visual response, focus keeping and the watchdog in the real window.
+#include "WindowFixture.h"
+
+#include <QImage>
+
+using namespace wendrel;
+using namespace wendrel::test;
+
+class Window : public WindowTest {
+protected:
+    QColor faceOf(int id)
+    {
+        KeyButton *key = window->key(id);
+        const QImage picture = key->grab().toImage();
+        return picture.pixelColor(key->width() / 2, 3);
+    }
+};
+
+TEST_F(Window, TappedKeyLightsThenGoesDarkAfterTheLitTimer)
+{
+    tap(1007); // "h"
+    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 1);
+    EXPECT_EQ(faceOf(1007), QColor(255, 255, 155));
+    EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::litTimer));
+    QTest::qWait(150);
+    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 0);
+    EXPECT_EQ(faceOf(1007), QColor(88, 163, 166));
+    EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
+}
+
+TEST_F(Window, FnShowsLitThenItsModeColourThenItsFace)
+{
+    tap(1062);
+    EXPECT_EQ(faceOf(1062), QColor(255, 255, 155));
+    QTest::qWait(150);
+    EXPECT_EQ(faceOf(1062), QColor(211, 80, 255));
+    tap(1062);
+    QTest::qWait(150);
+    EXPECT_EQ(faceOf(1062), QColor(211, 80, 80));
+}
+
+TEST_F(Window, CommandKeysNeverLight)
+{
+    tap(1048); // Help: the fake shell succeeds
+    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1048))], 0);
+    EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
+}
+
+TEST_F(Window, HoldingAKeyKeepsTheFocusInTheTextAreaAndClearsItsLook)
+{
+    KeyButton *key = window->key(1004);
+    QTest::mousePress(key, Qt::LeftButton);
+    EXPECT_TRUE(key->hasDefaultLook());
+    EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::focusTimer));
+    QTest::qWait(150);
+    EXPECT_FALSE(key->hasDefaultLook());
+    EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
+    QTest::mouseRelease(key, Qt::LeftButton);
+    EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::focusTimer));
+}
+
+TEST_F(Window, WatchdogRestoresTheControlsWhenTheWindowIsInFront)
+{
+    window->activateWindow();
+    tap(1048); // Help hides the controls and leaves them to the watchdog
+    EXPECT_FALSE(window->controlsShown());
+    ASSERT_EQ(fake.shellRequests.size(), 1);
+    EXPECT_EQ(fake.shellRequests[0].file, appFolder() + QStringLiteral("/help.htm"));
+    EXPECT_EQ(fake.shellRequests[0].verb, QStringLiteral("open"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->controlsShown(); }, 1000));
+    EXPECT_TRUE(window->textArea().widget()->isVisible());
+    EXPECT_TRUE(window->key(1048)->isVisible());
+}
+
+TEST_F(Window, EscapeDoesNotEndTheProgram)
+{
+    QTest::keyClick(window->textArea().widget(), Qt::Key_Escape);
+    settle();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(fake.exitStatuses.isEmpty());
+}

@@ -1,0 +1,95 @@
+// The settings file, the executable's folder and where the files live.
+#include "FileLocations.h"
+#include "SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace wendrel;
+
+TEST(AppFolder, FromTheExecutablePath)
+{
+    struct Case {
+        const char *path, *folder;
+    } cases[] = {
+        {"/usr/bin/wendrel", "/usr/bin"},
+        {"/wendrel", ""},           // the root folder: files are "/config.dat" and so on
+        {"wendrel", "wendrel"},     // no separator: the whole path
+        {"/a b/c.d/wendrel", "/a b/c.d"},
+    };
+    for (const Case &c : cases) {
+        const QString folder = appFolderOf(QString::fromUtf8(c.path));
+        EXPECT_EQ(folder, QString::fromUtf8(c.folder)) << c.path;
+        EXPECT_EQ(soundPath(folder, 3), QString::fromUtf8(c.folder) + QStringLiteral("/sound3.wav"));
+        EXPECT_EQ(helpPath(folder), QString::fromUtf8(c.folder) + QStringLiteral("/help.htm"));
+    }
+}
+
+TEST(SettingsFile, ReadsAsTheHandheldDid)
+{
+    struct Case {
+        QByteArray bytes;
+        int sound, light;
+    } cases[] = {
+        {"31", 3, 1},
+        {"00", 0, 0},
+        {"4", 4, 1},        // the end of the line means on
+        {"2x", 2, 1},
+        {"50\n", 5, 0},
+        {"", 1, 1},         // empty file: the defaults
+        {" 1", -16, 1},     // damaged: the index is taken unchecked, plays nothing
+        {"\n0", -38, 1},    // the first line is only its line feed
+    };
+    for (const Case &c : cases) {
+        const Settings settings = parseSettings(c.bytes);
+        EXPECT_EQ(settings.soundIndex, c.sound) << c.bytes.toStdString();
+        EXPECT_EQ(settings.lightFlag, c.light) << c.bytes.toStdString();
+    }
+}
+
+TEST(SettingsFile, WritesTwoDigitsThatReadBackTheSame)
+{
+    EXPECT_EQ(formatSettings({3, 1}), QByteArray("31"));
+    EXPECT_EQ(formatSettings({0, 0}), QByteArray("00"));
+    // A damaged index is written as 0 (no sound), never as "-161" which would read back as
+    // a different index with visual response stuck on.
+    EXPECT_EQ(formatSettings({-16, 0}), QByteArray("00"));
+    EXPECT_EQ(formatSettings({7, 1}), QByteArray("01"));
+    for (int sound = 0; sound <= 5; ++sound) {
+        for (int light = 0; light <= 1; ++light)
+            EXPECT_EQ(parseSettings(formatSettings({sound, light})), (Settings{sound, light}));
+    }
+}
+
+TEST(SettingsFile, MissingOrUnreadableGivesDefaults)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(readSettingsFile(dir.path() + QStringLiteral("/config.dat")), Settings{});
+    EXPECT_EQ(readSettingsFile(dir.path()), Settings{}); // a folder cannot be read as a file
+    ASSERT_TRUE(writeSettingsFile(dir.path() + QStringLiteral("/config.dat"), {5, 0}));
+    EXPECT_EQ(readSettingsFile(dir.path() + QStringLiteral("/config.dat")), (Settings{5, 0}));
+}
+
+TEST(SettingsLocation, BesideTheExecutableWhenWritableElseTheUserConfigFolder)
+{
+    QTemporaryDir dir;
+    const QString app = dir.path() + QStringLiteral("/bin");
+    const QString user = dir.path() + QStringLiteral("/config/wendrel");
+    QDir().mkpath(app);
+    EXPECT_EQ(settingsFolder(app, user), app);
+
+    // A folder that refuses new files: read-only by its mode, or /proc where even root
+    // cannot create a file.
+    QString readOnly = app;
+    ASSERT_EQ(chmod(app.toLocal8Bit().constData(), 0555), 0);
+    if (geteuid() == 0)
+        readOnly = QStringLiteral("/proc");
+    EXPECT_EQ(settingsFolder(readOnly, user), user);
+    EXPECT_TRUE(QFileInfo(user).isDir());
+    chmod(app.toLocal8Bit().constData(), 0755);
+}
