@@ -97,9 +97,10 @@ bool KeyboardDialog::OnInitDialog()
     record.fnOn = 0;
 
     record.appFolder = appFolderOf(platform.executable.path());
+    const QString resources = resourceFolder(record.appFolder, QStringLiteral(WENDREL_DATA_FROM_BIN));
     for (int n = 1; n <= 5; ++n)
-        record.soundPaths[size_t(n - 1)] = soundPath(record.appFolder, n);
-    record.helpPath = helpPath(record.appFolder);
+        record.soundPaths[size_t(n - 1)] = soundPath(resources, n);
+    record.helpPath = helpPath(resources);
     record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder());
     loadShortcuts();
 

@@ -13,6 +13,14 @@ QString appFolderOf(const QString &executablePath)
     return slash < 0 ? executablePath : executablePath.left(slash);
 }
 
+QString resourceFolder(const QString &appFolder, const QString &relativeDataFolder)
+{
+    if (QFileInfo::exists(helpPath(appFolder)) || QFileInfo::exists(soundPath(appFolder, 1)))
+        return appFolder;
+    const QString installed = QDir::cleanPath(appFolder + u'/' + relativeDataFolder);
+    return QFileInfo(installed).isDir() ? installed : appFolder;
+}
+
 QString soundPath(const QString &appFolder, int number)
 {
     return appFolder + QStringLiteral("/sound%1.wav").arg(number);

@@ -10,6 +10,11 @@ namespace wendrel {
 // "/wendrel" gives "" (the root folder), and a path without "/" stays whole.
 QString appFolderOf(const QString &executablePath);
 
+// The folder of the sounds and the help page: appFolder itself when they lie there (the build
+// tree, a portable copy), else the installed data folder that relativeDataFolder names from
+// appFolder (for an installed /usr/bin/wendrel: /usr/share/wendrel).
+QString resourceFolder(const QString &appFolder, const QString &relativeDataFolder);
+
 // appFolder + "/soundN.wav" for N from 1 to 5.
 QString soundPath(const QString &appFolder, int number);
 QString helpPath(const QString &appFolder);

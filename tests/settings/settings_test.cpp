@@ -93,3 +93,18 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableElseTheUserConfigFolder)
     EXPECT_TRUE(QFileInfo(user).isDir());
     chmod(app.toLocal8Bit().constData(), 0755);
 }
+
+TEST(SettingsLocation, SoundsAndHelpBesideTheExecutableOrWhereTheyWereInstalled)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.path() + QStringLiteral("/usr/bin");
+    const QString data = dir.path() + QStringLiteral("/usr/share/wendrel");
+    QDir().mkpath(bin);
+    EXPECT_EQ(resourceFolder(bin, QStringLiteral("../share/wendrel")), bin); // nothing installed
+    QDir().mkpath(data);
+    EXPECT_EQ(resourceFolder(bin, QStringLiteral("../share/wendrel")), data);
+    QFile help(bin + QStringLiteral("/help.htm"));
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    EXPECT_EQ(resourceFolder(bin, QStringLiteral("../share/wendrel")), bin); // a portable copy
+}
