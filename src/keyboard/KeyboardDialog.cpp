@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -22,25 +23,27 @@ QColor toColor(Rgb rgb)
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
-// A proportional sans-serif face whose cell height (ascent + descent) is as near the
-// wanted height as the installed fonts allow without exceeding it.
-QFont sansSerifWithCellHeight(int cellHeight)
+// A proportional sans-serif face whose cell height (ascent + descent) is as near the wanted
+// height as the installed fonts allow without exceeding it. The first guess comes from the
+// application's font, which is loaded already, so usually one font is loaded, not several.
+QFont sansSerifWithCellHeight(int cellHeight, const QFont &base)
 {
     QFont font(QStringLiteral("Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     font.setWeight(QFont::Normal);
-    for (int pixels = cellHeight; pixels > 1; --pixels) {
-        font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= cellHeight)
-            break;
-    }
+    const QFontMetrics baseMetrics(base);
+    const int basePixels = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
+    int pixels = std::max(1, basePixels * cellHeight / std::max(1, baseMetrics.height()));
+    font.setPixelSize(pixels);
+    while (pixels > 1 && QFontMetrics(font).height() > cellHeight)
+        font.setPixelSize(--pixels);
     return font;
 }
 
 } // namespace
 
 KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
-    : QWidget(parent), platform(platform), shortcutDialog(std::make_unique<ShortcutDialog>(shortcutTable))
+    : QWidget(parent), platform(platform)
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
@@ -90,7 +93,7 @@ bool KeyboardDialog::OnInitDialog()
     setFixedSize(layoutWidth * scale, layoutHeight * scale);
     enterFullScreen();
 
-    textFont = sansSerifWithCellHeight(15 * scale);
+    textFont = sansSerifWithCellHeight(15 * scale, font());
     edit->setFont(textFont);
 
     record.typing = TypingState{};
@@ -154,8 +157,10 @@ void KeyboardDialog::placeControls()
                             r.height * scale);
     };
     place(edit, textAreaRect);
+    // Captions in the application's font, grown with the scale.
     QFont keyFont = font();
-    keyFont.setPixelSize(11 * scale);
+    if (scale > 1)
+        keyFont.setPointSizeF(keyFont.pointSizeF() * scale);
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i) {
         keys[i]->setFont(keyFont);

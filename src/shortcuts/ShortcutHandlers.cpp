@@ -51,7 +51,12 @@ void KeyboardDialog::onShortcutButton()
 {
     showControls(false);
     leaveFullScreen();
-    shortcutDialog->setParent(this, Qt::Dialog);
+    if (!shortcutDialog) {
+        // Made on first use and kept for the window's life: building it at start-up would
+        // slow down the keyboard's first appearance for a dialog that is seldom opened.
+        shortcutDialog = std::make_unique<ShortcutDialog>(shortcutTable, this);
+        shortcutDialog->setWindowFlag(Qt::Dialog);
+    }
     shortcutDialog->messages = &platform.messages;
     shortcutDialog->saveShortcuts = [this](QWidget *parent) { return saveShortcuts(parent); };
     shortcutDialog->prepare();
