@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# After Wendrel has ended, through Exit or a close request, the clipboard still holds its
+# whole text, line breaks included: on a fresh X server (Xvfb) without a clipboard manager.
+set -euo pipefail
+helper="$1"
+for tool in Xvfb xclip; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+done
+
+display=":$((50 + RANDOM % 200))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+for _ in $(seq 50); do xclip -o -selection clipboard >/dev/null 2>&1 && break; xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 0.5
+
+failures=0
+check() { # way, text typed (\n for a line break), text expected on the clipboard
+  local way="$1" typed="$2" expected="$3"
+  timeout 30 "$helper" "$way" "$typed" >/dev/null 2>&1
+  sleep 0.3
+  local got
+  got="$(timeout 5 xclip -o -selection clipboard 2>/dev/null || true)"
+  if [ "$got" == "$expected" ]; then
+    echo "PASS: $way keeps the text"
+  else
+    echo "FAIL: $way: clipboard holds '$got', expected '$expected'"
+    failures=$((failures + 1))
+  fi
+}
+check exit 'first line\nsecond line' $'first line\nsecond line'
+check close 'closed with the close box' 'closed with the close box'
+[ "$failures" -eq 0 ]
