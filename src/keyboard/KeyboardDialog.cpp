@@ -239,16 +239,21 @@ void KeyboardDialog::onTimer(int id)
                 clearDefaultStyle(int(i));
         }
     } else if (id == watchdogTimer) {
-        // The window has lost its full-screen state (controls hidden after Help or a launch),
-        // is in front again, and no dialog holds the focus: restore it.
-        const bool lost = !fullScreenMode || !controlsVisible;
-        const bool inFront = QApplication::activeWindow() == this && !QApplication::activeModalWidget()
-            && !QApplication::activePopupWidget();
-        if (lost && inFront) {
-            enterFullScreen();
-            showControls(true);
-        }
+        const bool inFront = QApplication::activeWindow() == this;
+        if (inFront)
+            restoreFullScreen();
     }
+}
+
+// The window has lost its full-screen state (controls hidden after Help or a launch) and is
+// back in front with no dialog open: full-screen mode and the controls come back.
+void KeyboardDialog::restoreFullScreen()
+{
+    const bool lost = !fullScreenMode || !controlsVisible;
+    if (!lost || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    enterFullScreen();
+    showControls(true);
 }
 
 // --- Full-screen mode and focus keeping ---------------------------------------------------
@@ -296,11 +301,20 @@ bool KeyboardDialog::FilterMessage(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        // A tap on the blank window brings the keys back at once, whatever the window
+        // system says about which window is in front.
+        if (widget == this)
+            restoreFullScreen();
         startWindowTimer(focusTimer, 100);
         break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyPress:
         stopWindowTimer(focusTimer);
+        break;
+    case QEvent::WindowActivate:
+        // Back in front: the watchdog's restore without waiting for its next tick.
+        if (widget == this)
+            restoreFullScreen();
         break;
     default:
         break;

@@ -75,6 +75,7 @@ public:
     void enterFullScreen();
     void leaveFullScreen();
     void showControls(bool show);
+    void restoreFullScreen();
 
     // Typing (the keys' handlers, modifiers and the typing assistant).
     void typeChar(char16_t ch);

@@ -92,3 +92,18 @@ TEST_F(KeyboardLayout, StartsWithTheInitialState)
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
     EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
 }
+
+TEST(KeyboardScale, LargestWholeScaleThatFits)
+{
+    struct Case {
+        QSize screen;
+        bool fullScreen;
+        int scale;
+    } cases[] = {
+        {{240, 320}, true, 1},   {{480, 640}, true, 2},   {{720, 1280}, true, 3},
+        {{200, 300}, true, 1},   // never below 1
+        {{1920, 1080}, false, 2}, {{1366, 768}, false, 1}, {{3840, 2160}, false, 5}, {{800, 600}, false, 1},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(KeyboardDialog::scaleFor(c.screen, c.fullScreen, 96), c.scale) << c.screen.width() << "x" << c.screen.height();
+}

@@ -79,3 +79,11 @@ TEST_F(Window, EscapeDoesNotEndTheProgram)
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(fake.exitStatuses.isEmpty());
 }
+
+TEST_F(Window, TappingTheBlankWindowBringsTheKeysBack)
+{
+    tap(1048);
+    ASSERT_FALSE(window->controlsShown());
+    QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(120, 160));
+    EXPECT_TRUE(window->controlsShown());
+}

@@ -2,6 +2,9 @@
 #include "DesktopEntries.h"
 #include "LnkFormat.h"
 #include "ProgramScanner.h"
+#include "QtPlatform.h"
+
+#include <QTest>
 
 #include <QDir>
 #include <QFile>
@@ -67,4 +70,22 @@ TEST(DesktopEntries, FillsTheStartMenuFromMenuEntries)
     fillStartMenu(menu, {apps});
     EXPECT_TRUE(QFile::exists(menu + QStringLiteral("/System/Terminal (3).lnk")));
     EXPECT_EQ(read(menu + QStringLiteral("/System/Terminal.lnk")), terminal);
+}
+
+TEST(DesktopEntries, AGeneratedShortcutLaunchesInItsWorkingFolder)
+{
+    QTemporaryDir dir;
+    const QString apps = dir.path() + QStringLiteral("/applications");
+    const QString menu = dir.path() + QStringLiteral("/Start Menu");
+    const QString work = dir.path() + QStringLiteral("/work dir");
+    QDir().mkpath(work);
+    write(apps + QStringLiteral("/marker.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Marker\nExec=sh -c \"touch marker\" %f\nPath=" + work.toUtf8()
+              + "\nCategories=Utility;\n");
+    ASSERT_EQ(fillStartMenu(menu, {apps}), 1);
+    // The launch builds the path from the Start Menu, the program's folder and its name.
+    QtShell shell;
+    EXPECT_TRUE(shell.execute(QStringLiteral("open"), menu + QStringLiteral("/Utility/Marker.lnk"),
+                              menu + QStringLiteral("/Utility")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(work + QStringLiteral("/marker")); }, 5000));
 }
