@@ -104,7 +104,7 @@ bool KeyboardDialog::OnInitDialog()
     for (int n = 1; n <= 5; ++n)
         record.soundPaths[size_t(n - 1)] = soundPath(resources, n);
     record.helpPath = helpPath(resources);
-    record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder());
+    record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder(), resources != record.appFolder);
     loadShortcuts();
 
     raise();

@@ -46,9 +46,9 @@ bool canCreateFilesIn(const QString &folder)
 
 } // namespace
 
-QString settingsFolder(const QString &appFolder, const QString &userConfigFolder)
+QString settingsFolder(const QString &appFolder, const QString &userConfigFolder, bool installed)
 {
-    if (canCreateFilesIn(appFolder))
+    if (!installed && canCreateFilesIn(appFolder))
         return appFolder;
     QDir().mkpath(userConfigFolder);
     return userConfigFolder;

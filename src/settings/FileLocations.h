@@ -19,9 +19,11 @@ QString resourceFolder(const QString &appFolder, const QString &relativeDataFold
 QString soundPath(const QString &appFolder, int number);
 QString helpPath(const QString &appFolder);
 
-// The folder of config.dat and shortcut.dat: appFolder when files can be created there,
-// else userConfigFolder (created when missing).
-QString settingsFolder(const QString &appFolder, const QString &userConfigFolder);
+// The folder of config.dat and shortcut.dat: appFolder when files can be created there and
+// the program is not an installed copy (one whose sounds and help page lie in the installed
+// data folder), else userConfigFolder (created when missing). So an installed copy keeps each
+// user's settings apart and never writes into the system's folders, even when run as root.
+QString settingsFolder(const QString &appFolder, const QString &userConfigFolder, bool installed = false);
 // $XDG_CONFIG_HOME/wendrel, usually ~/.config/wendrel.
 QString defaultUserConfigFolder();
 

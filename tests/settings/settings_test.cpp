@@ -91,6 +91,8 @@ TEST(SettingsLocation, BesideTheExecutableWhenWritableElseTheUserConfigFolder)
         readOnly = QStringLiteral("/proc");
     EXPECT_EQ(settingsFolder(readOnly, user), user);
     EXPECT_TRUE(QFileInfo(user).isDir());
+    // An installed copy keeps the user's files in the user's folder even where it could write.
+    EXPECT_EQ(settingsFolder(dir.path(), user, true), user);
     chmod(app.toLocal8Bit().constData(), 0755);
 }
 
