@@ -11,17 +11,22 @@ export QT_QPA_PLATFORM=offscreen
 echo "== Build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWENDREL_TESTS=ON
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" | tee build/ctest.log
 
 echo "== Tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DWENDREL_TESTS=ON -DWENDREL_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+  ctest --test-dir build-sanitize --output-on-failure -j"$jobs" | tee build-sanitize/ctest.log
 
 echo "== Fuzzing the formula evaluator"
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DWENDREL_TESTS=OFF -DWENDREL_FUZZ=ON
 cmake --build build-fuzz -j"$jobs" --target formula_fuzzer
 corpus="$(mktemp -d)"
 cp tests/formula/corpus/* "$corpus"/
-build-fuzz/bin/formula_fuzzer -max_total_time="${WENDREL_FUZZ_SECONDS:-60}" -max_len=300 -timeout=5 "$corpus"
+build-fuzz/bin/formula_fuzzer -max_total_time="${WENDREL_FUZZ_SECONDS:-60}" -max_len=300 -timeout=5 "$corpus" 2>&1 |
+  { grep -vE '^#[0-9]+' || true; } # drops the progress lines; a crash or a report still shows
+
+# One closing line for all of it (each step above has stopped the script on a failure).
+count() { grep -oE 'tests failed out of [0-9]+' "$1" | grep -oE '[0-9]+$'; }
+echo "wendrel: $(($(count build/ctest.log) + $(count build-sanitize/ctest.log) + 1)) passed, 0 failed"
