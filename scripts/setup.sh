@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth xclip wl-clipboard xdg-utils
+  libx11-dev xvfb xauth xclip wl-clipboard xdg-utils
 )
 
 missing=()

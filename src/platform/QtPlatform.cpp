@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -90,6 +92,14 @@ void keepClipboardAfterExit()
     process.write(text.toUtf8());
     process.closeWriteChannel();
     process.waitForFinished(3000); // the tool forks and serves the text from the background
+    // Once the tool owns the clipboard, Qt need not hand it to a clipboard manager at exit
+    // (and wait for one that does not answer).
+    QElapsedTimer waited;
+    waited.start();
+    while (clipboard->ownsClipboard() && waited.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
 }
 
 } // namespace

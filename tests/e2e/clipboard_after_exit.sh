@@ -3,6 +3,7 @@
 # whole text, line breaks included: on a fresh X server (Xvfb) without a clipboard manager.
 set -euo pipefail
 helper="$1"
+manager="${2:-}" # a fake clipboard manager, run for a second round
 for tool in Xvfb xclip; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
 done
@@ -31,4 +32,18 @@ check() { # way, text typed (\n for a line break), text expected on the clipboar
 }
 check exit 'first line\nsecond line' $'first line\nsecond line'
 check close 'closed with the close box' 'closed with the close box'
+
+if [ -n "$manager" ]; then
+  "$manager" > "$(dirname "$helper")/fake-manager.out" &
+  manager_pid=$!
+  trap 'kill $manager_pid $xvfb 2>/dev/null || true' EXIT
+  sleep 0.5
+  start=$SECONDS
+  check exit 'with a clipboard manager' 'with a clipboard manager'
+  check close 'closed, with a clipboard manager' 'closed, with a clipboard manager'
+  if [ $((SECONDS - start)) -gt 20 ]; then
+    echo "FAIL: ending took $((SECONDS - start)) s with a clipboard manager that does not answer"
+    failures=$((failures + 1))
+  fi
+fi
 [ "$failures" -eq 0 ]
