@@ -4,6 +4,10 @@
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
+#include "TextFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -68,6 +72,54 @@ void colourRule(benchmark::State &state)
     }
 }
 BENCHMARK(colourRule);
+
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+QString largeText(qsizetype bytes)
+{
+    const QString line = QStringLiteral("The quick brown fox jumps over the lazy dog, über alles. 12345\r\n");
+    QString text;
+    while (text.size() * 2 < bytes)
+        text += line;
+    return text;
+}
+
+// Load as the Load key does it: read the file, show it in the text area.
+void loadIntoWindow(benchmark::State &state)
+{
+    Window window;
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/t.txt");
+    writeTextFile(path, largeText(state.range(0)));
+    for (auto _ : state) {
+        window.dialog.textArea().pushText(QString());
+        window.dialog.textArea().pushText(*readTextFile(path));
+    }
+    state.counters["peak_kB"] = double(peakResidentKb());
+}
+BENCHMARK(loadIntoWindow)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Save as the Save key does it: take the text area's text, write the file.
+void saveFromWindow(benchmark::State &state)
+{
+    Window window;
+    QTemporaryDir dir;
+    window.dialog.textArea().pushText(largeText(state.range(0)));
+    for (auto _ : state)
+        writeTextFile(dir.path() + QStringLiteral("/t.txt"), window.dialog.textArea().pullText());
+    state.counters["peak_kB"] = double(peakResidentKb());
+}
+BENCHMARK(saveFromWindow)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -192,6 +192,10 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), windowColour());
+    if (!discoveryScheduled) {
+        discoveryScheduled = true;
+        QTimer::singleShot(0, this, [this] { discoverPrograms(); });
+    }
 }
 
 // --- Timers -----------------------------------------------------------------------------

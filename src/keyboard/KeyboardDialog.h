@@ -98,6 +98,7 @@ public:
 
     // Program shortcuts.
     void loadShortcuts();
+    void discoverPrograms(); // once per start
     bool saveShortcuts(QWidget *messageParent);
     void launchShortcut(const QString &keyName);
     void onShortcutButton();
@@ -145,6 +146,8 @@ private:
     bool controlsVisible = false;
     bool upperCaseLabels = false;
     bool ending = false;
+    bool programsDiscovered = false;
+    bool discoveryScheduled = false;
 };
 
 } // namespace wendrel

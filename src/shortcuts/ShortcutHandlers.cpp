@@ -14,6 +14,15 @@ QString KeyboardDialog::shortcutFilePath() const
 void KeyboardDialog::loadShortcuts()
 {
     shortcutTable.bindings = readShortcutFile(shortcutFilePath());
+    // The walk of a large Start Menu must not hold up the keyboard's first appearance: it runs
+    // after the first paint (see paintEvent), or at once when a launch or the dialog needs it.
+}
+
+void KeyboardDialog::discoverPrograms()
+{
+    if (programsDiscovered)
+        return;
+    programsDiscovered = true;
     ProgramScanner scanner(shortcutTable.programs);
     scanner.scanFolder(platform.startMenu.folder());
 }
@@ -28,6 +37,7 @@ bool KeyboardDialog::saveShortcuts(QWidget *messageParent)
 
 void KeyboardDialog::launchShortcut(const QString &keyName)
 {
+    discoverPrograms();
     const qsizetype binding = shortcutTable.findBinding(keyName);
     if (binding < 0)
         return;
@@ -49,6 +59,7 @@ void KeyboardDialog::launchShortcut(const QString &keyName)
 
 void KeyboardDialog::onShortcutButton()
 {
+    discoverPrograms();
     showControls(false);
     leaveFullScreen();
     if (!shortcutDialog) {
