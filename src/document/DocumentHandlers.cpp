@@ -13,6 +13,15 @@ const QString textFilter = QStringLiteral("Text Files (*.txt)");
 const QString caption = QStringLiteral("Wendrel");
 } // namespace
 
+// A cancelled file dialog changes nothing: the keyboard comes back as it was.
+void KeyboardDialog::afterCancelledFileDialog(int keyIndex)
+{
+    enterFullScreen();
+    clearDefaultStyle(keyIndex);
+    showControls(true);
+    text->focusTextArea();
+}
+
 void KeyboardDialog::onLoadButton()
 {
     const int loadKey = keyIndexOfRole(KeyRole::Load);
@@ -25,10 +34,7 @@ void KeyboardDialog::onLoadButton()
         leaveFullScreen();
         const std::optional<QString> path = platform.fileDialogs.openFile(this, textFilter);
         if (!path) {
-            enterFullScreen();
-            clearDefaultStyle(loadKey);
-            showControls(true);
-            text->focusTextArea();
+            afterCancelledFileDialog(loadKey);
             return;
         }
         if (const std::optional<QString> loaded = readTextFile(*path)) {
@@ -56,10 +62,7 @@ void KeyboardDialog::onSaveButton()
         showControls(false);
         const std::optional<QString> path = platform.fileDialogs.saveFile(this, textFilter);
         if (!path) {
-            enterFullScreen();
-            clearDefaultStyle(saveKey);
-            showControls(true);
-            text->focusTextArea();
+            afterCancelledFileDialog(saveKey);
             return;
         }
         enterFullScreen();

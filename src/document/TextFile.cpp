@@ -1,8 +1,9 @@
 #include "TextFile.h"
 
+#include "Files.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace wendrel {
@@ -38,13 +39,8 @@ QString decodeUtf8(QByteArrayView bytes)
 
 QByteArray encodeTextFile(const QString &text)
 {
-    QByteArray bytes;
-    bytes.reserve(2 + text.size() * 2);
-    bytes.append(char(0xFF)).append(char(0xFE));
-    for (QChar ch : text) {
-        bytes.append(char(ch.unicode() & 0xFF));
-        bytes.append(char(ch.unicode() >> 8));
-    }
+    QByteArray bytes("\xFF\xFE", 2);
+    appendUtf16le(bytes, text);
     return bytes;
 }
 
@@ -76,15 +72,7 @@ std::optional<QString> readTextFile(const QString &path)
 
 bool writeTextFile(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = encodeTextFile(text);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit(); // the last flush and the rename can fail too (a full disk)
+    return replaceFile(path, encodeTextFile(text));
 }
 
 } // namespace wendrel

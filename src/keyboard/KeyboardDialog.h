@@ -130,6 +130,7 @@ private:
     void relabelKeys();
     void letterKey(const KeyDef &key);
     void characterKey(const KeyDef &key);
+    void afterCancelledFileDialog(int keyIndex);
 
     Platform platform;
     KeyboardState record;

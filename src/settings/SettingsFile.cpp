@@ -1,7 +1,8 @@
 #include "SettingsFile.h"
 
+#include "Files.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace wendrel {
 
@@ -39,11 +40,7 @@ Settings readSettingsFile(const QString &path)
 
 bool writeSettingsFile(const QString &path, const Settings &settings)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(formatSettings(settings));
-    return file.commit();
+    return replaceFile(path, formatSettings(settings));
 }
 
 } // namespace wendrel

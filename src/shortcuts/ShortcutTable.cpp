@@ -1,7 +1,8 @@
 #include "ShortcutTable.h"
 
+#include "Files.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace wendrel {
 
@@ -24,14 +25,6 @@ qsizetype ShortcutTable::findProgram(const QString &name) const
 }
 
 namespace {
-
-void appendUtf16(QByteArray &bytes, const QString &text)
-{
-    for (QChar ch : text) {
-        bytes.append(char(ch.unicode() & 0xFF));
-        bytes.append(char(ch.unicode() >> 8));
-    }
-}
 
 // Reads 16-bit units up to and including the next line feed.
 class LineReader {
@@ -68,7 +61,7 @@ QByteArray formatShortcutFile(const QList<Binding> &bindings)
 {
     QByteArray bytes("\xFF\xFE", 2);
     for (const Binding &binding : bindings) {
-        appendUtf16(bytes, binding.key + QStringLiteral("\r\n") + binding.program + QStringLiteral("\r\n"));
+        appendUtf16le(bytes, QString(binding.key + QStringLiteral("\r\n") + binding.program + QStringLiteral("\r\n")));
     }
     return bytes;
 }
@@ -97,15 +90,7 @@ QList<Binding> readShortcutFile(const QString &path)
 
 bool writeShortcutFile(const QString &path, const QList<Binding> &bindings)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = formatShortcutFile(bindings);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return replaceFile(path, formatShortcutFile(bindings));
 }
 
 QString keyDisplayName(const QString &key)
