@@ -48,6 +48,8 @@ void KeyboardDialog::onOptionsButton()
     saveSettings();
 }
 
+// The page opens in the desktop's viewer, which chooses its own working folder. The keys stay
+// hidden until the window is back in front (restoreFullScreen).
 void KeyboardDialog::onHelpButton()
 {
     showControls(false);

@@ -1,6 +1,7 @@
 // The key table against the window built from it, and the colours the window paints.
 #include "WindowFixture.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QSet>
 
@@ -47,6 +48,11 @@ TEST_F(KeyboardLayout, WindowPlacesEveryKeyOfTheTable)
     EXPECT_EQ(window->size(), QSize(240, 320));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Wendrel"));
     EXPECT_EQ(window->textArea().widget()->geometry(), QRect(5, 1, 230, 76));
+    // A sans-serif face of (at most, and close to) 15-pixel cell height at normal weight.
+    const QFont font = window->textArea().widget()->font();
+    EXPECT_LE(QFontMetrics(font).height(), 15);
+    EXPECT_GE(QFontMetrics(font).height(), 13);
+    EXPECT_EQ(font.weight(), QFont::Normal);
     for (const KeyDef &def : keyTable()) {
         KeyButton *key = window->key(def.id);
         ASSERT_NE(key, nullptr);
