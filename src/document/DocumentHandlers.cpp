@@ -24,7 +24,7 @@ void KeyboardDialog::afterCancelledFileDialog(int keyIndex)
 
 void KeyboardDialog::onLoadButton()
 {
-    const int loadKey = keyIndexOfRole(KeyRole::Load);
+    const int loadKey = keyIndexByRole(KeyRole::Load);
     if (record.fnOn == 1) { // Paste
         text->pasteClipboard();
         playKeySound();
@@ -53,7 +53,7 @@ void KeyboardDialog::onLoadButton()
 
 void KeyboardDialog::onSaveButton()
 {
-    const int saveKey = keyIndexOfRole(KeyRole::Save);
+    const int saveKey = keyIndexByRole(KeyRole::Save);
     if (record.fnOn == 1) { // Copy
         copyAllText();
         playKeySound();

@@ -26,7 +26,7 @@ std::optional<QString> formulaBefore(const QString &text, qsizetype p)
 
 void KeyboardDialog::onEqualsKey()
 {
-    const int equalsKey = keyIndexOfRole(KeyRole::Equals);
+    const int equalsKey = keyIndexByRole(KeyRole::Equals);
     if (record.fnOn == 0) {
         typeChar(u'=');
         afterTap(equalsKey);

@@ -88,9 +88,12 @@ bool KeyboardDialog::OnInitDialog()
     setWindowIcon(appIcon);
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (screen) {
-        scale = scaleFor(screen->availableSize(), usesRealFullScreen(), screen->logicalDotsPerInch());
+        scale = scaleFor(screen->availableSize(), usesRealFullScreen());
     }
-    setFixedSize(layoutWidth * scale, layoutHeight * scale);
+    // On a desktop the window keeps the layout's size; in full-screen mode it takes the whole
+    // screen and the scaled layout is centred on it (placeControls).
+    if (!usesRealFullScreen())
+        setFixedSize(layoutWidth * scale, layoutHeight * scale);
     enterFullScreen();
 
     textFont = sansSerifWithCellHeight(15 * scale, font());
@@ -121,9 +124,8 @@ bool KeyboardDialog::OnInitDialog()
     return true;
 }
 
-int KeyboardDialog::scaleFor(const QSize &screen, bool fullScreen, qreal logicalDpi)
+int KeyboardDialog::scaleFor(const QSize &screen, bool fullScreen)
 {
-    Q_UNUSED(logicalDpi); // Qt's device pixel ratio already scales logical pixels by density
     const int fit = std::min(screen.width() / layoutWidth, screen.height() / layoutHeight);
     if (fullScreen)
         return std::max(1, fit);

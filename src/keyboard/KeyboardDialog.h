@@ -111,8 +111,9 @@ public:
     void onOptionsButton();
     void onHelpButton();
 
-    // Chooses the largest whole-number scale of the 240 x 320 layout for a screen.
-    static int scaleFor(const QSize &screen, bool fullScreen, qreal logicalDpi);
+    // The whole-number scale of the 240 x 320 layout for a screen's size in logical pixels
+    // (Qt's device pixel ratio already accounts for the screen's density).
+    static int scaleFor(const QSize &screen, bool fullScreen);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -126,7 +127,6 @@ private:
     void stopWindowTimer(int id);
     bool FilterMessage(QObject *watched, QEvent *event);
     bool usesRealFullScreen() const;
-    int keyIndexOfRole(KeyRole role) const { return keyIndexByRole(role); }
     void relabelKeys();
     void letterKey(const KeyDef &key);
     void characterKey(const KeyDef &key);

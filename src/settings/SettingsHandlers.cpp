@@ -39,7 +39,7 @@ void KeyboardDialog::onOptionsButton()
         OptionsDialog dialog(record.soundIndex, record.lightFlag, this);
         dialog.exec();
         text->focusTextArea();
-        clearDefaultStyle(keyIndexOfRole(KeyRole::Options));
+        clearDefaultStyle(keyIndexByRole(KeyRole::Options));
         enterFullScreen();
         showControls(true);
         record.lightFlag = dialog.lightChoice;

@@ -73,7 +73,7 @@ void KeyboardDialog::onShortcutButton()
     shortcutDialog->prepare();
     shortcutDialog->exec();
     text->focusTextArea();
-    clearDefaultStyle(keyIndexOfRole(KeyRole::Shortcut));
+    clearDefaultStyle(keyIndexByRole(KeyRole::Shortcut));
     enterFullScreen();
     showControls(true);
 }

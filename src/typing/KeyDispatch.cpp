@@ -104,7 +104,7 @@ void KeyboardDialog::onShift()
         showLowerCaseLabels();
     else
         showUpperCaseLabels();
-    afterTap(keyIndexOfRole(KeyRole::Shift));
+    afterTap(keyIndexByRole(KeyRole::Shift));
 }
 
 void KeyboardDialog::onCaps()
@@ -114,7 +114,7 @@ void KeyboardDialog::onCaps()
         showUpperCaseLabels();
     else
         showLowerCaseLabels();
-    afterTap(keyIndexOfRole(KeyRole::Caps));
+    afterTap(keyIndexByRole(KeyRole::Caps));
 }
 
 void KeyboardDialog::onFn()
@@ -122,7 +122,7 @@ void KeyboardDialog::onFn()
     record.fnOn = record.fnOn == 0 ? 1 : 0;
     relabelKeys(); // "Save"/"Load" read "Copy"/"Paste" in Fn mode
     text->focusTextArea();
-    afterTap(keyIndexOfRole(KeyRole::Fn));
+    afterTap(keyIndexByRole(KeyRole::Fn));
 }
 
 void KeyboardDialog::clearDefaultStyle(int keyIndex)

@@ -111,5 +111,5 @@ TEST(KeyboardScale, LargestWholeScaleThatFits)
         {{1920, 1080}, false, 2}, {{1366, 768}, false, 1}, {{3840, 2160}, false, 5}, {{800, 600}, false, 1},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(KeyboardDialog::scaleFor(c.screen, c.fullScreen, 96), c.scale) << c.screen.width() << "x" << c.screen.height();
+        EXPECT_EQ(KeyboardDialog::scaleFor(c.screen, c.fullScreen), c.scale) << c.screen.width() << "x" << c.screen.height();
 }
