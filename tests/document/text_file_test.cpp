@@ -84,4 +84,13 @@ TEST(TextFile, FailedSaveKeepsTheOldFile)
     // A folder that refuses new files (root ignores modes; /proc refuses even root).
     EXPECT_FALSE(writeTextFile(QStringLiteral("/proc/wendrel-test.txt"), QStringLiteral("new")));
     EXPECT_EQ(readTextFile(path), QStringLiteral("old"));
+
+    // The same file in a folder made read-only (root ignores folder modes, so only others
+    // can see this case fail the save).
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
+        EXPECT_FALSE(writeTextFile(path, QStringLiteral("new")));
+        chmod(dir.path().toLocal8Bit().constData(), 0755);
+        EXPECT_EQ(readTextFile(path), QStringLiteral("old"));
+    }
 }
