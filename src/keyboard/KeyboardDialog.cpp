@@ -194,9 +194,13 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), windowColour());
-    if (!discoveryScheduled) {
-        discoveryScheduled = true;
-        QTimer::singleShot(0, this, [this] { discoverPrograms(); });
+    // Work that the first taps need but the first picture does not: after the first paint.
+    if (!afterFirstPaintScheduled) {
+        afterFirstPaintScheduled = true;
+        QTimer::singleShot(0, this, [this] {
+            discoverPrograms();
+            platform.sound.preload(QStringList(record.soundPaths.begin(), record.soundPaths.end()));
+        });
     }
 }
 

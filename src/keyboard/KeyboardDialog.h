@@ -148,7 +148,7 @@ private:
     bool upperCaseLabels = false;
     bool ending = false;
     bool programsDiscovered = false;
-    bool discoveryScheduled = false;
+    bool afterFirstPaintScheduled = false;
 };
 
 } // namespace wendrel

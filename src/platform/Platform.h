@@ -3,6 +3,7 @@
 // run-time. Each is a small interface so that tests can observe or steer it; QtPlatform.h
 // provides the real ones.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -30,6 +31,8 @@ public:
     virtual ~SoundPlayer() = default;
     // Starts the sound file and returns at once; a sound still playing is replaced.
     virtual void play(const QString &path) = 0;
+    // Loads sound files ahead of their first use, so that the first tap is not the slow one.
+    virtual void preload(const QStringList &paths) { Q_UNUSED(paths); }
 };
 
 class ProgramEnd {

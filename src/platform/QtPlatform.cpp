@@ -44,19 +44,45 @@ QtSoundPlayer::QtSoundPlayer() = default;
 
 QtSoundPlayer::~QtSoundPlayer()
 {
+    // Qt's shared sample cache deadlocks at program exit when a sample is still being loaded,
+    // so let any load in progress finish first (a key sound takes milliseconds).
+    QElapsedTimer waited;
+    waited.start();
+    const auto loading = [this] {
+        for (const QSoundEffect *effect : std::as_const(effects)) {
+            if (effect->status() == QSoundEffect::Loading)
+                return true;
+        }
+        return false;
+    };
+    while (loading() && waited.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
     qDeleteAll(effects);
+}
+
+QSoundEffect *QtSoundPlayer::effectFor(const QString &path)
+{
+    QSoundEffect *&effect = effects[path];
+    if (!effect) {
+        effect = new QSoundEffect;
+        effect->setSource(QUrl::fromLocalFile(path)); // loads in the background
+    }
+    return effect;
 }
 
 void QtSoundPlayer::play(const QString &path)
 {
     for (QSoundEffect *effect : std::as_const(effects))
         effect->stop();
-    QSoundEffect *&effect = effects[path];
-    if (!effect) {
-        effect = new QSoundEffect;
-        effect->setSource(QUrl::fromLocalFile(path));
-    }
-    effect->play();
+    effectFor(path)->play();
+}
+
+void QtSoundPlayer::preload(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        effectFor(path);
 }
 
 namespace {

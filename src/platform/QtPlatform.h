@@ -26,8 +26,11 @@ public:
     QtSoundPlayer();
     ~QtSoundPlayer() override;
     void play(const QString &path) override;
+    void preload(const QStringList &paths) override;
 
 private:
+    QSoundEffect *effectFor(const QString &path);
+
     QHash<QString, QSoundEffect *> effects;
 };
 

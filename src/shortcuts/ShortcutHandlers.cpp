@@ -15,7 +15,7 @@ void KeyboardDialog::loadShortcuts()
 {
     shortcutTable.bindings = readShortcutFile(shortcutFilePath());
     // The walk of a large Start Menu must not hold up the keyboard's first appearance: it runs
-    // after the first paint (see paintEvent), or at once when a launch or the dialog needs it.
+    // after the first paint (KeyboardDialog::paintEvent), or at once when a launch or the dialog needs it.
 }
 
 void KeyboardDialog::discoverPrograms()
