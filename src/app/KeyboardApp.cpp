@@ -26,10 +26,16 @@ KeyboardApp::KeyboardApp(int &argc, char **argv) : QApplication(argc, argv)
 
 int KeyboardApp::InitInstance()
 {
-    QtPlatform platform(fillNewStartMenu);
-    KeyboardDialog dialog(platform.services());
-    dialog.OnInitDialog();
-    return exec();
+    int status = 0;
+    {
+        QtPlatform platform(fillNewStartMenu);
+        KeyboardDialog dialog(platform.services());
+        dialog.OnInitDialog();
+        status = exec();
+    }
+    // The window and the platform's objects are gone and the text is handed over; the
+    // application object's own teardown is skipped, since Qt 6.4 can hang in it on Wayland.
+    endProcess(status);
 }
 
 } // namespace wendrel

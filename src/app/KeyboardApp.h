@@ -7,7 +7,7 @@ namespace wendrel {
 class KeyboardApp : public QApplication {
 public:
     KeyboardApp(int &argc, char **argv);
-    // Opens the keyboard window and runs the event loop; returns the exit status.
+    // Opens the keyboard window and runs the event loop; ends the process when the loop ends.
     int InitInstance();
 };
 

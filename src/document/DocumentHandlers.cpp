@@ -11,6 +11,12 @@ namespace wendrel {
 namespace {
 const QString textFilter = QStringLiteral("Text Files (*.txt)");
 const QString caption = QStringLiteral("Wendrel");
+
+// The text that stays on the clipboard after the end: the whole text, line breaks as line feeds.
+QString clipboardText(QString editText)
+{
+    return editText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 } // namespace
 
 // A cancelled file dialog changes nothing: the keyboard comes back as it was.
@@ -93,6 +99,7 @@ void KeyboardDialog::copyAllText()
 void KeyboardDialog::onExitButton()
 {
     copyAllText();
+    platform.programEnd.keepOnClipboard(clipboardText(record.editText));
     if (!record.editText.isEmpty()) {
         platform.messages.show(this, QStringLiteral("The text is copied to clipboard."), caption,
                                MessageType::Foreground);
@@ -108,6 +115,7 @@ void KeyboardDialog::closeEvent(QCloseEvent *event)
 {
     if (!ending) {
         copyAllText();
+        platform.programEnd.keepOnClipboard(clipboardText(record.editText));
         ending = true;
         platform.programEnd.exit(0);
     }

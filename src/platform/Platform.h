@@ -38,7 +38,13 @@ public:
 class ProgramEnd {
 public:
     virtual ~ProgramEnd() = default;
-    // Leaves through the event loop so the application object is destroyed normally.
+    // The text that is to stay on the clipboard after the program has ended. The program's own
+    // clipboard dies with it on X11 and Wayland, so exit() hands this text to the desktop's
+    // clipboard tools, whether or not the program still owns the clipboard by then.
+    virtual void keepOnClipboard(const QString &text) = 0;
+    // Ends the program with status: leaves the event loop, so that the windows and the
+    // platform's objects are destroyed, and ends the process soon after even if the window
+    // system's teardown would hang. Everything that must be written is written before.
     virtual void exit(int status) = 0;
 };
 

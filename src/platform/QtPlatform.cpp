@@ -19,6 +19,11 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 namespace wendrel {
 
 QString QtExecutablePath::path() const
@@ -89,15 +94,9 @@ namespace {
 
 // On X11 and Wayland the clipboard's text dies with the program that owns it unless a
 // clipboard manager takes it over. The desktop's own clipboard tools keep serving a text
-// after they return, so hand it to them as well.
-void keepClipboardAfterExit()
+// after they return, so hand it to them.
+void handToClipboardTool(const QString &text)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard || !clipboard->ownsClipboard())
-        return;
-    const QString text = clipboard->text();
-    if (text.isEmpty())
-        return;
     QString tool;
     QStringList arguments;
     const QString platformName = QGuiApplication::platformName();
@@ -118,24 +117,45 @@ void keepClipboardAfterExit()
     process.write(text.toUtf8());
     process.closeWriteChannel();
     process.waitForFinished(3000); // the tool forks and serves the text from the background
-    // Once the tool owns the clipboard, Qt need not hand it to a clipboard manager at exit
-    // (and wait for one that does not answer).
-    QElapsedTimer waited;
-    waited.start();
-    while (clipboard->ownsClipboard() && waited.elapsed() < 1000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
 }
+
+// The last resort of an end that was asked for: whatever still runs after this long (Qt 6.4's
+// Wayland teardown has been seen to wait forever on its own event thread) is not the user's.
+constexpr auto endDeadline = std::chrono::milliseconds(2000);
 
 } // namespace
 
+void QtProgramEnd::keepOnClipboard(const QString &text)
+{
+    keptText = text;
+}
+
 void QtProgramEnd::exit(int status)
 {
-    keepClipboardAfterExit();
-    // Through the event loop, so the application object is destroyed normally (Qt then also
-    // offers the clipboard to a running clipboard manager).
+    // Without an explicit text, a text this program still holds on the clipboard (an earlier
+    // Copy) is kept as well.
+    QString text = keptText;
+    if (text.isEmpty()) {
+        const QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard && clipboard->ownsClipboard())
+            text = clipboard->text();
+    }
+    if (!text.isEmpty())
+        handToClipboardTool(text);
+    std::thread([status] {
+        std::this_thread::sleep_for(endDeadline);
+        endProcess(status);
+    }).detach();
+    // Through the event loop, so that the windows and their owners are destroyed (locks
+    // released, files closed); KeyboardApp then ends the process before the toolkit's teardown.
     QCoreApplication::exit(status);
+}
+
+void endProcess(int status)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
 
 std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &filter)

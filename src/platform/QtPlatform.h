@@ -36,8 +36,19 @@ private:
 
 class QtProgramEnd final : public ProgramEnd {
 public:
+    void keepOnClipboard(const QString &text) override;
+    // Hands the text to xclip (X11) or wl-copy (Wayland), leaves the event loop, and ends the
+    // process with status at the latest two seconds later.
     void exit(int status) override;
+
+private:
+    QString keptText;
 };
+
+// Ends the process at once with status, without the toolkit's teardown of the window-system
+// connection (which can hang on Wayland with Qt 6.4). Call it when everything is written and
+// the windows are gone.
+[[noreturn]] void endProcess(int status);
 
 class QtFileDialogs final : public FileDialogs {
 public:

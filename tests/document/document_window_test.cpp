@@ -134,6 +134,8 @@ TEST_F(Document, ExitCopiesTheTextSaysSoAndEndsWithStatusZero)
     ASSERT_EQ(fake.messages.size(), 1);
     EXPECT_EQ(fake.messages[0].text, QStringLiteral("The text is copied to clipboard."));
     EXPECT_EQ(fake.messages[0].type, MessageType::Foreground);
+    // Handed over for after the end as well, whoever owns the clipboard by then.
+    EXPECT_EQ(fake.keptTexts, QStringList{QStringLiteral("to share\nline")});
     EXPECT_EQ(fake.exitStatuses, QList<int>{0});
 }
 
@@ -151,5 +153,6 @@ TEST_F(Document, ClosingTheWindowKeepsTheTextOnTheClipboard)
     setText(QStringLiteral("unsaved words"), 0);
     window->close();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("unsaved words"));
+    EXPECT_EQ(fake.keptTexts, QStringList{QStringLiteral("unsaved words")});
     EXPECT_EQ(fake.exitStatuses, QList<int>{0});
 }

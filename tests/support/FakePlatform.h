@@ -37,6 +37,7 @@ public:
         messages.append({text, caption, type});
     }
     void play(const QString &soundPath) override { sounds.append(soundPath); }
+    void keepOnClipboard(const QString &text) override { keptTexts.append(text); }
     void exit(int status) override { exitStatuses.append(status); }
     std::optional<QString> openFile(QWidget *, const QString &filter) override { return answer(filter); }
     std::optional<QString> saveFile(QWidget *, const QString &filter) override { return answer(filter); }
@@ -52,6 +53,7 @@ public:
     QString startMenuFolder;
     QList<ShownMessage> messages;
     QStringList sounds;
+    QStringList keptTexts;
     QList<int> exitStatuses;
     std::deque<std::optional<QString>> fileAnswers; // nothing = the user cancels
     QStringList fileFilters;
