@@ -1,7 +1,33 @@
 #include "KeyboardApp.h"
+#include "KeyboardArguments.h"
+
+#include <QStringList>
+
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    namespace cli = wendrel::cli;
+    const QString program = QStringLiteral("wendrel");
+    // --help and --version are answered before Qt looks for a display.
+    const cli::Verdict early = cli::checkBeforeToolkit(argumentsOf(argc, argv));
+    if (early.action != cli::Verdict::Action::Run)
+        return cli::actOn(program, early, cli::keyboardUsage());
+
     wendrel::KeyboardApp app(argc, argv);
+    // The application object has taken out the toolkit options it understood.
+    const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
+    if (late.action != cli::Verdict::Action::Run)
+        return cli::actOn(program, late, cli::keyboardUsage());
     return app.InitInstance();
 }
