@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   libx11-dev xvfb xauth xclip wl-clipboard xdg-utils
+  weston qt6-wayland xdotool
 )
 
 missing=()
