@@ -1,6 +1,6 @@
 #include "KeyboardApp.h"
 
-#include "DesktopEntries.h"
+#include "DesktopMenu.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 
@@ -11,7 +11,7 @@ namespace wendrel {
 namespace {
 void fillNewStartMenu(const QString &folder)
 {
-    fillStartMenu(folder, defaultApplicationFolders());
+    fillStartMenu(folder, menuApplications());
 }
 } // namespace
 

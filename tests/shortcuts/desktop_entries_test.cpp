@@ -1,4 +1,4 @@
-// Filling a new Start Menu folder from the desktop's application entries.
+// Filling a new Start Menu folder with shortcuts to the desktop's applications.
 #include "DesktopEntries.h"
 #include "LnkFormat.h"
 #include "ProgramScanner.h"
@@ -28,30 +28,32 @@ QString read(const QString &path)
 }
 } // namespace
 
-TEST(DesktopEntries, FieldCodesAndSafeNames)
+TEST(DesktopEntries, SafeNamesAndMainCategories)
 {
-    EXPECT_EQ(removeFieldCodes(QStringLiteral("gedit %U")), QStringLiteral("gedit"));
-    EXPECT_EQ(removeFieldCodes(QStringLiteral("app --x %f --name %c %%done")), QStringLiteral("app --x --name %done"));
     EXPECT_EQ(safeFileName(QStringLiteral("AC/DC Player")), QStringLiteral("AC-DC Player"));
     EXPECT_EQ(safeFileName(QStringLiteral("..")), QStringLiteral("Program"));
+    EXPECT_EQ(mainCategory({QStringLiteral("GTK"), QStringLiteral("System"), QStringLiteral("Utility")}),
+              QStringLiteral("System"));
+    EXPECT_EQ(mainCategory({QStringLiteral("GTK")}), QStringLiteral("Other"));
+    // The launcher's command line stays one valid shortcut command line, whatever the path.
+    const QString path = QStringLiteral("/apps/a \"b\" c.desktop");
+    const auto command = splitCommandLine(launchCommandLine(path));
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->program, QStringLiteral("gio"));
+    EXPECT_EQ(command->arguments, (QStringList{QStringLiteral("launch"), path}));
 }
 
-TEST(DesktopEntries, FillsTheStartMenuFromMenuEntries)
+TEST(DesktopEntries, FillsTheStartMenuByCategoryWithoutOverwriting)
 {
     QTemporaryDir dir;
-    const QString apps = dir.path() + QStringLiteral("/applications");
     const QString menu = dir.path() + QStringLiteral("/Start Menu");
-    write(apps + QStringLiteral("/term.desktop"),
-          "[Desktop Entry]\nType=Application\nName=Terminal\nExec=xterm -e %u\nCategories=GTK;System;\n");
-    write(apps + QStringLiteral("/hidden.desktop"), "[Desktop Entry]\nType=Application\nName=Hidden\nExec=x\nNoDisplay=true\n");
-    write(apps + QStringLiteral("/work.desktop"),
-          "[Desktop Entry]\nType=Application\nName=Work\nExec=make %F\nPath=/tmp/some dir\n");
-    write(apps + QStringLiteral("/term2.desktop"),
-          "[Desktop Entry]\nType=Application\nName=Terminal\nExec=other-term\nCategories=System;\n");
-    write(apps + QStringLiteral("/slash.desktop"), "[Desktop Entry]\nType=Application\nName=A/B\nExec=ab\n");
-    write(apps + QStringLiteral("/link.desktop"), "[Desktop Entry]\nType=Link\nName=Web\nURL=http://x\n");
+    const QList<MenuApplication> applications{
+        {QStringLiteral("Terminal"), {QStringLiteral("GTK"), QStringLiteral("System")}, QStringLiteral("/a/term.desktop")},
+        {QStringLiteral("Work"), {}, QStringLiteral("/a/work.desktop")},
+        {QStringLiteral("Terminal"), {QStringLiteral("System")}, QStringLiteral("/b/term2.desktop")},
+        {QStringLiteral("A/B"), {}, QStringLiteral("/a/slash.desktop")}};
 
-    EXPECT_EQ(fillStartMenu(menu, {apps}), 4);
+    EXPECT_EQ(fillStartMenu(menu, applications), 4);
     QList<Program> programs;
     ProgramScanner scanner(programs);
     scanner.scanFolder(menu);
@@ -61,28 +63,27 @@ TEST(DesktopEntries, FillsTheStartMenuFromMenuEntries)
     names.sort();
     EXPECT_EQ(names, (QStringList{"Other/A-B", "Other/Work", "System/Terminal", "System/Terminal (2)"}));
     const QString terminal = read(menu + QStringLiteral("/System/Terminal.lnk"));
-    const QString other = read(menu + QStringLiteral("/System/Terminal (2).lnk"));
-    EXPECT_TRUE((parseLnk(terminal) == QStringLiteral("xterm -e") && parseLnk(other) == QStringLiteral("other-term"))
-                || (parseLnk(other) == QStringLiteral("xterm -e") && parseLnk(terminal) == QStringLiteral("other-term")));
-    EXPECT_EQ(parseLnk(read(menu + QStringLiteral("/Other/Work.lnk"))), QStringLiteral("env -C \"/tmp/some dir\" make"));
+    EXPECT_EQ(parseLnk(terminal), QStringLiteral("gio launch \"/a/term.desktop\""));
+    EXPECT_EQ(parseLnk(read(menu + QStringLiteral("/System/Terminal (2).lnk"))),
+              QStringLiteral("gio launch \"/b/term2.desktop\""));
+    EXPECT_EQ(terminal, QStringLiteral("28#gio launch \"/a/term.desktop\""));
 
     // A second fill never overwrites what is there.
-    fillStartMenu(menu, {apps});
+    fillStartMenu(menu, applications);
     EXPECT_TRUE(QFile::exists(menu + QStringLiteral("/System/Terminal (3).lnk")));
     EXPECT_EQ(read(menu + QStringLiteral("/System/Terminal.lnk")), terminal);
 }
 
-TEST(DesktopEntries, AGeneratedShortcutLaunchesInItsWorkingFolder)
+TEST(DesktopEntries, AGeneratedShortcutLaunchesInTheEntrysWorkingFolder)
 {
     QTemporaryDir dir;
-    const QString apps = dir.path() + QStringLiteral("/applications");
+    const QString entry = dir.path() + QStringLiteral("/applications/marker.desktop");
     const QString menu = dir.path() + QStringLiteral("/Start Menu");
     const QString work = dir.path() + QStringLiteral("/work dir");
     QDir().mkpath(work);
-    write(apps + QStringLiteral("/marker.desktop"),
-          "[Desktop Entry]\nType=Application\nName=Marker\nExec=sh -c \"touch marker\" %f\nPath=" + work.toUtf8()
-              + "\nCategories=Utility;\n");
-    ASSERT_EQ(fillStartMenu(menu, {apps}), 1);
+    write(entry, "[Desktop Entry]\nType=Application\nName=Marker\nExec=/bin/sh -c \"touch marker\" %f\nPath="
+                     + work.toUtf8() + "\nCategories=Utility;\n");
+    ASSERT_EQ(fillStartMenu(menu, {{QStringLiteral("Marker"), {QStringLiteral("Utility")}, entry}}), 1);
     // The launch builds the path from the Start Menu, the program's folder and its name.
     QtShell shell;
     EXPECT_TRUE(shell.execute(QStringLiteral("open"), menu + QStringLiteral("/Utility/Marker.lnk"),
