@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   libx11-dev xvfb xauth xclip wl-clipboard xdg-utils
   weston qt6-wayland xdotool
+  debhelper dpkg-dev lintian appstream desktop-file-utils man-db ccache git
 )
 
 missing=()

@@ -19,7 +19,7 @@ KeyboardApp::KeyboardApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("wendrel"));
     setApplicationDisplayName(QStringLiteral("Wendrel"));
-    setDesktopFileName(QStringLiteral("wendrel"));
+    setDesktopFileName(QStringLiteral("org.wendrel.Wendrel")); // the desktop entry and the AppStream id
     // Fusion draws every widget from the palette, the same on every platform.
     setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
