@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config fonts-dejavu-core
+  build-essential cmake pkg-config libglib2.0-dev fonts-dejavu-core
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   libx11-dev xvfb xauth xclip wl-clipboard xdg-utils
