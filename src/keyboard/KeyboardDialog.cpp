@@ -4,6 +4,7 @@
 #include "KeyButton.h"
 #include "ShortcutDialog.h"
 #include "TextArea.h"
+#include "WordCompletion.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,6 +65,7 @@ void KeyboardDialog::createControls()
     edit->hide();
     text = new TextArea(edit, this);
     text->onCharacterHandled = [this] { stopWindowTimer(focusTimer); };
+    completion = std::make_unique<WordCompletion>(*this, *text);
 
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i) {
@@ -114,6 +116,7 @@ bool KeyboardDialog::OnInitDialog()
     activateWindow();
     startWindowTimer(watchdogTimer, 200);
     loadSettings();
+    completion->setOn(record.completionFlag == 1);
     placeControls();
     showControls(true);
     record.shiftOn = 0;
@@ -159,6 +162,7 @@ void KeyboardDialog::placeControls()
                             r.height * scale);
     };
     place(edit, textAreaRect);
+    completion->place();
     // Captions in the application's font, grown with the scale.
     QFont keyFont = font();
     if (scale > 1)

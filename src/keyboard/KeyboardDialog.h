@@ -22,6 +22,7 @@ namespace wendrel {
 class KeyButton;
 class TextArea;
 class ShortcutDialog;
+class WordCompletion;
 
 // The state that the handlers share.
 struct KeyboardState {
@@ -33,6 +34,7 @@ struct KeyboardState {
     quint8 lightFlag = 1;        // 1 = visual response on
     std::array<quint8, 66> litFlags{}; // per key of the key table
     int soundIndex = 1;          // 0 = no sound, 1 to 5
+    quint8 completionFlag = 0;   // 1 = word completion on
     quint8 fnOn = 0;
     quint8 capsOn = 0;
     quint8 shiftOn = 0;
@@ -149,6 +151,9 @@ private:
     bool ending = false;
     bool programsDiscovered = false;
     bool afterFirstPaintScheduled = false;
+    // Word completion types whole words, so it keeps the typing assistant's state in step.
+    std::unique_ptr<WordCompletion> completion;
+    friend class WordCompletion;
 };
 
 } // namespace wendrel

@@ -9,8 +9,9 @@
 
 namespace wendrel {
 
-OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent)
-    : QDialog(parent), soundChoice(soundIndex), lightChoice(lightFlag == 1 ? 1 : 0)
+OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int completionFlag)
+    : QDialog(parent), soundChoice(soundIndex), lightChoice(lightFlag == 1 ? 1 : 0),
+      completionChoice(completionFlag == 1 ? 1 : 0)
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     auto *group = new QGroupBox(QStringLiteral("Options"), this);
@@ -23,12 +24,16 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent)
     light = new QCheckBox(QStringLiteral("Visual response for keypress"), group);
     light->setObjectName(QStringLiteral("lightCheck"));
     light->setChecked(lightChoice == 1);
+    completion = new QCheckBox(QStringLiteral("Word completion"), group);
+    completion->setObjectName(QStringLiteral("completionCheck"));
+    completion->setChecked(completionChoice == 1);
 
     // One control a row, so that the dialog fits the 240-pixel-wide screen.
     auto *rows = new QVBoxLayout(group);
     rows->addWidget(new QLabel(QStringLiteral("Keypress Sound:"), group));
     rows->addWidget(sounds);
     rows->addWidget(light);
+    rows->addWidget(completion);
     rows->setContentsMargins(6, 6, 6, 6);
 
     // The dialog ends through its close box or this button; both keep the choices.
@@ -44,6 +49,7 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent)
 
     connect(sounds, &QComboBox::currentIndexChanged, this, &OptionsDialog::onSoundChoice);
     connect(light, &QCheckBox::toggled, this, &OptionsDialog::onLightCheck);
+    connect(completion, &QCheckBox::toggled, this, [this](bool checked) { completionChoice = checked ? 1 : 0; });
 }
 
 void OptionsDialog::onSoundChoice(int index)

@@ -1,5 +1,5 @@
 #pragma once
-// Chooses the key sound and visual response. Every change takes effect in the copies at
+// Chooses the key sound, visual response and word completion. Every change takes effect in the copies at
 // once; the dialog has no cancel, and whoever runs it takes the copies over however it ends.
 #include <QDialog>
 
@@ -11,13 +11,15 @@ namespace wendrel {
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    OptionsDialog(int soundIndex, int lightFlag, QWidget *parent = nullptr);
+    OptionsDialog(int soundIndex, int lightFlag, QWidget *parent = nullptr, int completionFlag = 0);
 
     int soundChoice;
     quint8 lightChoice;
+    quint8 completionChoice;
 
     QComboBox *soundList() const { return sounds; }
     QCheckBox *lightCheck() const { return light; }
+    QCheckBox *completionCheck() const { return completion; }
 
 private:
     void onSoundChoice(int index);
@@ -25,6 +27,7 @@ private:
 
     QComboBox *sounds;
     QCheckBox *light;
+    QCheckBox *completion;
 };
 
 } // namespace wendrel

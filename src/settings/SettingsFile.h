@@ -1,6 +1,7 @@
 #pragma once
 // "config.dat": two ASCII digits, the key-sound index (0 none, 1 to 5) and the
-// visual-response flag, with no line end.
+// visual-response flag, then "1" when word completion is on; no line end. A file of two digits
+// (every file written before word completion existed) means completion off.
 #include <QByteArray>
 #include <QString>
 
@@ -9,6 +10,7 @@ namespace wendrel {
 struct Settings {
     int soundIndex = 1;  // 0 = no key sound; 1 to 5 = sound file 1 to 5
     int lightFlag = 1;   // 1 = visual response on
+    int completionFlag = 0; // 1 = word completion on
     friend bool operator==(const Settings &, const Settings &) = default;
 };
 
@@ -17,7 +19,8 @@ struct Settings {
 // means visual response on. An empty file gives the defaults.
 Settings parseSettings(const QByteArray &bytes);
 // A sound index outside 0 to 5 is written as 0 (what it means anyway: no sound), so the file
-// always holds two digits and reads back as written.
+// holds two digits and reads back as written. The third digit is written only for completion
+// on, so that with it off the file stays as it always was.
 QByteArray formatSettings(const Settings &settings);
 
 // Missing, unreadable or empty file: the defaults.

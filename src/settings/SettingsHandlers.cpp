@@ -3,6 +3,7 @@
 #include "OptionsDialog.h"
 #include "SettingsFile.h"
 #include "TextArea.h"
+#include "WordCompletion.h"
 
 namespace wendrel {
 
@@ -18,11 +19,12 @@ void KeyboardDialog::loadSettings()
     const Settings settings = readSettingsFile(configPath(record.settingsFolder));
     record.soundIndex = settings.soundIndex;
     record.lightFlag = quint8(settings.lightFlag);
+    record.completionFlag = quint8(settings.completionFlag);
 }
 
 void KeyboardDialog::saveSettings()
 {
-    writeSettingsFile(configPath(record.settingsFolder), Settings{record.soundIndex, record.lightFlag});
+    writeSettingsFile(configPath(record.settingsFolder), Settings{record.soundIndex, record.lightFlag, record.completionFlag});
 }
 
 void KeyboardDialog::playKeySound()
@@ -36,7 +38,7 @@ void KeyboardDialog::onOptionsButton()
     showControls(false);
     leaveFullScreen();
     {
-        OptionsDialog dialog(record.soundIndex, record.lightFlag, this);
+        OptionsDialog dialog(record.soundIndex, record.lightFlag, this, record.completionFlag);
         dialog.exec();
         text->focusTextArea();
         clearDefaultStyle(keyIndexByRole(KeyRole::Options));
@@ -44,6 +46,8 @@ void KeyboardDialog::onOptionsButton()
         showControls(true);
         record.lightFlag = dialog.lightChoice;
         record.soundIndex = dialog.soundChoice;
+        record.completionFlag = dialog.completionChoice;
+        completion->setOn(record.completionFlag == 1);
     }
     saveSettings();
 }

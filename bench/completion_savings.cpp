@@ -1,0 +1,118 @@
+// Keystroke savings of word completion on a text, with the dictionary alone and learning
+// from the text as it is typed; also with presage (libpresage) when built with it.
+//     completion_savings TEXT...
+#include "CompletionEngine.h"
+#include "keystroke_simulation.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+#ifdef WITH_PRESAGE
+#include <QTemporaryDir>
+#include <fstream>
+#include <presage.h>
+#include <regex>
+#include <sstream>
+#endif
+
+using namespace wendrel;
+using namespace wendrel::bench;
+
+namespace {
+
+Savings ours(const QString &text, const std::shared_ptr<const Dictionary> &dictionary, bool learn)
+{
+    CompletionEngine engine(dictionary);
+    Predictor predictor;
+    predictor.predict = [&](const QString &before) { return engine.candidates(before); };
+    predictor.accepted = [&](const QString &before, const QString &word) {
+        if (learn)
+            engine.accept(before, word);
+    };
+    predictor.finished = [&](const QString &before) {
+        if (learn)
+            engine.learnFinishedWord(before);
+    };
+    return simulateTyping(text, predictor);
+}
+
+#ifdef WITH_PRESAGE
+class Stream : public PresageCallback {
+public:
+    std::string past;
+    std::string get_past_stream() const override { return past; }
+    std::string get_future_stream() const override { return {}; }
+};
+
+// The stock configuration with three suggestions; learning adds the user's n-gram model
+// (in a fresh database) and the recency model, as the stock file has them, and learns online.
+std::string presageConfig(const QString &folder, bool learn)
+{
+    std::ifstream in("/etc/presage.xml");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string xml = buffer.str();
+    const auto set = [&](const std::string &tag, const std::string &value) {
+        xml = std::regex_replace(xml, std::regex("<" + tag + ">[^<]*</" + tag + ">"), "<" + tag + ">" + value + "</" + tag + ">");
+    };
+    set("SUGGESTIONS", "3");
+    set("PREDICTORS", learn ? "DefaultSmoothedNgramPredictor UserSmoothedNgramPredictor DefaultRecencyPredictor"
+                            : "DefaultSmoothedNgramPredictor");
+    set("ONLINE_LEARNING", learn ? "yes" : "no");
+    xml = std::regex_replace(xml, std::regex("\\$\\{HOME\\}/\\.presage/lm\\.db"), (folder + "/lm.db").toStdString());
+    const std::string path = (folder + (learn ? "/learn.xml" : "/alone.xml")).toStdString();
+    std::ofstream(path) << xml;
+    return path;
+}
+
+Savings withPresage(const QString &text, bool learn)
+{
+    QTemporaryDir folder;
+    Stream stream;
+    Presage presage(&stream, presageConfig(folder.path(), learn));
+    Predictor predictor;
+    predictor.predict = [&](const QString &before) {
+        stream.past = before.toStdString();
+        QStringList result;
+        for (const std::string &word : presage.predict())
+            result.append(QString::fromStdString(word));
+        return result;
+    };
+    predictor.accepted = [&](const QString &, const QString &) {}; // it learns from the stream
+    predictor.finished = [&](const QString &) {};
+    return simulateTyping(text, predictor);
+}
+#endif
+
+void print(const char *who, const QString &name, const Savings &s)
+{
+    std::printf("%-30s %-24s %6.1f %%  (%lld keystrokes for %lld characters)\n", who, qPrintable(name),
+                100.0 * s.ratio(), qlonglong(s.keystrokes), qlonglong(s.characters));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const auto dictionary = std::make_shared<const Dictionary>(Dictionary::builtIn());
+    for (const QString &path : app.arguments().mid(1)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+            return 1;
+        }
+        const QString text = QString::fromUtf8(file.readAll());
+        const QString name = QFileInfo(path).completeBaseName();
+        print("wendrel, dictionary alone", name, ours(text, dictionary, false));
+        print("wendrel, learning", name, ours(text, dictionary, true));
+#ifdef WITH_PRESAGE
+        print("presage, stock model alone", name, withPresage(text, false));
+        print("presage, learning", name, withPresage(text, true));
+#endif
+    }
+    return 0;
+}

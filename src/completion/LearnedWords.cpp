@@ -1,0 +1,285 @@
+#include "LearnedWords.h"
+
+#include "Dictionary.h"
+#include "Files.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace wendrel {
+
+namespace {
+
+constexpr size_t topSize = 8;
+const QByteArray header = QByteArrayLiteral("wendrel-learned-words 1");
+
+// Pruning goes a little below the limit, so that it does not run at every new word.
+qsizetype pruneTarget(qsizetype limit)
+{
+    return limit - limit / 20;
+}
+
+quint32 dictionaryCountOf(const Dictionary *dictionary, const QString &key)
+{
+    if (!dictionary)
+        return 0;
+    const qsizetype index = dictionary->find(key.toUtf8());
+    return index < 0 ? 0 : dictionary->count(index);
+}
+
+bool parseCount(QByteArrayView field, quint32 &value)
+{
+    bool ok = false;
+    value = field.toUInt(&ok);
+    return ok;
+}
+
+} // namespace
+
+LearnedWords::LearnedWords(const Dictionary *dictionary, qsizetype maxWords, qsizetype maxPairs)
+    : dictionary(dictionary), maxWords(std::max<qsizetype>(1, maxWords)), maxPairs(std::max<qsizetype>(1, maxPairs))
+{
+}
+
+bool LearnedWords::isLearnable(QStringView word)
+{
+    if (word.isEmpty() || word.size() > maxWordLength)
+        return false;
+    bool letter = false;
+    for (QChar ch : word) {
+        if (ch.isDigit() || ch.isSpace())
+            return false;
+        letter = letter || ch.isLetter();
+    }
+    return letter;
+}
+
+bool LearnedWords::learn(QStringView word, const QString &context, bool atSentenceStart)
+{
+    if (!isLearnable(word))
+        return false;
+    const QString key = word.toString().toLower();
+    ++useCounter;
+    auto [it, added] = words.try_emplace(key);
+    Word &entry = it->second;
+    // A capital that only the start of a sentence may have made, or a word in capitals,
+    // does not say how the word is written; the dictionary does, or the first use.
+    const bool onlyFirstCapital = word.size() > 1 && word.sliced(1).toString().toLower() == word.sliced(1);
+    const bool allCapitals = word.size() > 1 && word.toString().toUpper() == word && key != word;
+    const bool caseUncertain = allCapitals || (atSentenceStart && onlyFirstCapital);
+    if (added) {
+        entry.dictionaryCount = dictionaryCountOf(dictionary, key);
+        entry.display = word.toString();
+        if (caseUncertain && dictionary) {
+            const qsizetype index = dictionary->find(key.toUtf8());
+            if (index >= 0)
+                entry.display = QString::fromUtf8(dictionary->word(index));
+            else if (allCapitals)
+                entry.display = key;
+        }
+    } else if (!caseUncertain) {
+        entry.display = word.toString();
+    }
+    ++entry.count;
+    entry.lastUsed = useCounter;
+    ++wordTotal;
+    noteUse(key);
+    if (!context.isEmpty())
+        addFollower(context, key, 1, useCounter);
+    dirty = true;
+    if (qsizetype(words.size()) > maxWords)
+        pruneWords();
+    if (pairTotal > maxPairs)
+        prunePairs();
+    return true;
+}
+
+void LearnedWords::addFollower(const QString &context, const QString &key, quint32 count, quint32 lastUsed)
+{
+    Followers &followers = pairs[context];
+    followers.total += count;
+    for (Follower &follower : followers.list) {
+        if (follower.key == key) {
+            follower.count += count;
+            follower.lastUsed = std::max(follower.lastUsed, lastUsed);
+            return;
+        }
+    }
+    followers.list.push_back({key, count, lastUsed});
+    ++pairTotal;
+}
+
+// Keeps the few most used words in order as counts grow.
+void LearnedWords::noteUse(const QString &key)
+{
+    const quint32 count = words.at(key).count;
+    auto it = std::find(top.begin(), top.end(), key);
+    if (it == top.end()) {
+        if (top.size() >= topSize && words.at(top.back()).count >= count)
+            return;
+        top.push_back(key);
+        it = top.end() - 1;
+    }
+    while (it != top.begin() && words.at(*(it - 1)).count < count) {
+        std::iter_swap(it, it - 1);
+        --it;
+    }
+    if (top.size() > topSize)
+        top.pop_back();
+}
+
+void LearnedWords::rebuildTop()
+{
+    top.clear();
+    for (const auto &[key, word] : words) {
+        Q_UNUSED(word);
+        noteUse(key);
+    }
+}
+
+const LearnedWords::Word *LearnedWords::find(const QString &key) const
+{
+    const auto it = words.find(key);
+    return it == words.end() ? nullptr : &it->second;
+}
+
+const LearnedWords::Followers *LearnedWords::followers(const QString &context) const
+{
+    const auto it = pairs.constFind(context);
+    return it == pairs.cend() ? nullptr : &it.value();
+}
+
+// The least used go first: fewest uses, and among equals the longest unused.
+void LearnedWords::pruneWords()
+{
+    std::vector<std::pair<std::pair<quint32, quint32>, QString>> order;
+    order.reserve(words.size());
+    for (const auto &[key, word] : words)
+        order.push_back({{word.count, word.lastUsed}, key});
+    const size_t drop = words.size() - size_t(pruneTarget(maxWords));
+    std::nth_element(order.begin(), order.begin() + ptrdiff_t(drop), order.end());
+    for (size_t i = 0; i < drop; ++i) {
+        const auto it = words.find(order[i].second);
+        wordTotal -= it->second.count;
+        words.erase(it);
+    }
+    rebuildTop();
+}
+
+void LearnedWords::prunePairs()
+{
+    struct Ref {
+        quint32 count, lastUsed;
+        QString context, key;
+    };
+    std::vector<Ref> order;
+    order.reserve(size_t(pairTotal));
+    for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+        for (const Follower &follower : it->list)
+            order.push_back({follower.count, follower.lastUsed, it.key(), follower.key});
+    }
+    const size_t drop = order.size() - size_t(pruneTarget(maxPairs));
+    std::nth_element(order.begin(), order.begin() + ptrdiff_t(drop), order.end(), [](const Ref &a, const Ref &b) {
+        return std::tie(a.count, a.lastUsed) < std::tie(b.count, b.lastUsed);
+    });
+    for (size_t i = 0; i < drop; ++i) {
+        Followers &followers = pairs[order[i].context];
+        const auto it = std::find_if(followers.list.begin(), followers.list.end(),
+                                     [&](const Follower &f) { return f.key == order[i].key; });
+        followers.total -= it->count;
+        followers.list.erase(it);
+        if (followers.list.empty())
+            pairs.remove(order[i].context);
+        --pairTotal;
+    }
+}
+
+// "w<TAB>display<TAB>count<TAB>last use" and "p<TAB>context<TAB>word<TAB>count<TAB>last use"
+// lines after a header and the use counter.
+QByteArray LearnedWords::serialise() const
+{
+    QByteArray bytes = header + "\nuses\t" + QByteArray::number(useCounter) + '\n';
+    for (const auto &[key, word] : words) {
+        Q_UNUSED(key);
+        bytes += "w\t" + word.display.toUtf8() + '\t' + QByteArray::number(word.count) + '\t'
+            + QByteArray::number(word.lastUsed) + '\n';
+    }
+    for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+        for (const Follower &follower : it->list) {
+            bytes += "p\t" + it.key().toUtf8() + '\t' + follower.key.toUtf8() + '\t'
+                + QByteArray::number(follower.count) + '\t' + QByteArray::number(follower.lastUsed) + '\n';
+        }
+    }
+    return bytes;
+}
+
+bool LearnedWords::parse(const QByteArray &bytes)
+{
+    LearnedWords parsed(dictionary, maxWords, maxPairs);
+    const QList<QByteArray> lines = bytes.split('\n');
+    if (lines.size() < 2 || lines[0] != header)
+        return false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split('\t');
+        quint32 count = 0, lastUsed = 0;
+        if (fields[0] == "uses" && fields.size() == 2) {
+            if (!parseCount(fields[1], parsed.useCounter))
+                return false;
+        } else if (fields[0] == "w" && fields.size() == 4) {
+            const QString display = QString::fromUtf8(fields[1]);
+            if (!isLearnable(display) || !parseCount(fields[2], count) || count == 0 || !parseCount(fields[3], lastUsed))
+                return false;
+            Word &word = parsed.words[display.toLower()];
+            word.display = display;
+            word.count += count;
+            word.lastUsed = std::max(word.lastUsed, lastUsed);
+            word.dictionaryCount = dictionaryCountOf(dictionary, display.toLower());
+            parsed.wordTotal += count;
+        } else if (fields[0] == "p" && fields.size() == 5) {
+            const QString context = QString::fromUtf8(fields[1]);
+            const QString key = QString::fromUtf8(fields[2]);
+            if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
+                || count == 0 || !parseCount(fields[4], lastUsed))
+                return false;
+            parsed.addFollower(context, key, count, lastUsed);
+        } else {
+            return false;
+        }
+    }
+    *this = std::move(parsed);
+    rebuildTop();
+    if (qsizetype(words.size()) > maxWords)
+        pruneWords();
+    if (pairTotal > maxPairs)
+        prunePairs();
+    dirty = false;
+    return true;
+}
+
+LearnedWords::LoadResult LearnedWords::load(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return LoadResult::Missing;
+    if (file.open(QIODevice::ReadOnly) && parse(file.readAll()))
+        return LoadResult::Loaded;
+    file.close();
+    // Kept aside rather than lost, and not read again at the next start.
+    const QString aside = path + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    QFile::rename(path, aside);
+    return LoadResult::Damaged;
+}
+
+bool LearnedWords::save(const QString &path)
+{
+    if (!replaceFile(path, serialise()))
+        return false;
+    dirty = false;
+    return true;
+}
+
+} // namespace wendrel
