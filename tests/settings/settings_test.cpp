@@ -110,3 +110,18 @@ TEST(SettingsLocation, SoundsAndHelpBesideTheExecutableOrWhereTheyWereInstalled)
     help.close();
     EXPECT_EQ(resourceFolder(bin, QStringLiteral("../share/wendrel")), bin); // a portable copy
 }
+
+TEST(SettingsFile, WordCompletionIsAThirdDigitAndOffInEveryOlderFile)
+{
+    struct Case {
+        QByteArray bytes;
+        int completion;
+    } cases[] = {
+        {"31", 0}, {"311", 1}, {"310", 0}, {"31\n1", 0}, {"4", 0}, {"", 0}, {"31x", 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(parseSettings(c.bytes).completionFlag, c.completion) << c.bytes.toStdString();
+    EXPECT_EQ(formatSettings({3, 1, 1}), QByteArray("311"));
+    EXPECT_EQ(formatSettings({3, 0, 0}), QByteArray("30")); // off: the file as it always was
+    EXPECT_EQ(parseSettings(formatSettings({2, 0, 1})), (Settings{2, 0, 1}));
+}

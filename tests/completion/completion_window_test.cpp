@@ -1,0 +1,160 @@
+// Word completion in the real window: the strip, accepting a candidate, and the option.
+#include "CandidateStrip.h"
+#include "OptionsDialog.h"
+#include "WindowFixture.h"
+
+#include <QCheckBox>
+#include <QTimer>
+
+using namespace wendrel;
+using namespace wendrel::test;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Each window keeps its learned words in a folder of its own.
+class CompletionWindow : public WindowTest {
+protected:
+    void prepare() override
+    {
+        qputenv("XDG_DATA_HOME", (appFolder() + QStringLiteral("/data")).toUtf8());
+        writeFile(QStringLiteral("config.dat"), config());
+    }
+    virtual QByteArray config() const { return "111"; }
+
+    CandidateStrip *strip() const { return window->findChild<CandidateStrip *>(QStringLiteral("candidateStrip")); }
+    bool stripShown() const { return strip() && strip()->isVisible(); }
+    void tapCell(int cell)
+    {
+        ASSERT_NE(strip(), nullptr);
+        QTest::mouseClick(strip(), Qt::LeftButton, {}, strip()->cellRect(cell).center());
+        settle();
+    }
+    void toggleInOptions()
+    {
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<OptionsDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->completionCheck()->click();
+            dialog->close();
+        });
+        tap(1052);
+    }
+    int textAreaHeight() const { return window->textArea().widget()->height(); }
+};
+
+class CompletionOff : public CompletionWindow {
+protected:
+    QByteArray config() const override { return "11"; }
+};
+
+} // namespace
+
+TEST_F(CompletionOff, TwoDigitConfigMeansNoStripAndTheWholeTextArea)
+{
+    EXPECT_EQ(window->state().completionFlag, 0);
+    EXPECT_FALSE(stripShown());
+    EXPECT_EQ(textAreaHeight(), 76 * window->layoutScale());
+    type(QStringLiteral("th"));
+    EXPECT_EQ(text(), QStringLiteral("Th"));
+}
+
+TEST_F(CompletionOff, OptionsSwitchesTheStripOnAtOnceAndTheChoiceSurvivesARestart)
+{
+    toggleInOptions();
+    EXPECT_TRUE(stripShown());
+    EXPECT_EQ(textAreaHeight(), (76 - CandidateStrip::layoutHeight) * window->layoutScale());
+    EXPECT_EQ(strip()->geometry().bottom() + 1, window->textArea().widget()->geometry().top() + 76 * window->layoutScale());
+    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("111"));
+    type(QStringLiteral("th"));
+    EXPECT_EQ(strip()->candidates().size(), 3);
+
+    window = std::make_unique<KeyboardDialog>(fake.services());
+    window->OnInitDialog();
+    settle();
+    EXPECT_TRUE(stripShown());
+
+    toggleInOptions();
+    EXPECT_FALSE(stripShown());
+    EXPECT_EQ(textAreaHeight(), 76 * window->layoutScale());
+    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("11"));
+}
+
+TEST_F(CompletionWindow, TypingThenTappingACellTypesTheWordAndASpace)
+{
+    ASSERT_TRUE(stripShown());
+    EXPECT_EQ(textAreaHeight(), (76 - CandidateStrip::layoutHeight) * window->layoutScale());
+    setText(QStringLiteral("I said "), 7);
+    type(QStringLiteral("th"));
+    const QStringList shown = strip()->candidates();
+    ASSERT_EQ(shown.size(), 3);
+    for (const QString &word : shown)
+        EXPECT_TRUE(word.startsWith(QStringLiteral("th"))) << word.toStdString();
+    fake.sounds.clear();
+    tapCell(0);
+    EXPECT_EQ(text(), QStringLiteral("I said ") + shown[0] + u' ');
+    EXPECT_EQ(fake.sounds.size(), 1); // the feedback of a key
+    EXPECT_EQ(strip()->litCell(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
+    // BackSpace right after deletes the space, as after a space typed by hand.
+    tap(1065);
+    EXPECT_EQ(text(), QStringLiteral("I said ") + shown[0]);
+}
+
+TEST_F(CompletionWindow, AtTheStartTheCapitalStaysAndTheAssistantGoesOn)
+{
+    type(QStringLiteral("th"));
+    EXPECT_EQ(text(), QStringLiteral("Th"));
+    EXPECT_EQ(strip()->candidates().value(0), QStringLiteral("The"));
+    tapCell(0);
+    EXPECT_EQ(text(), QStringLiteral("The "));
+    // One letter made capital by the assistant, then accepted: BackSpace deletes the space
+    // only, it does not undo the capital.
+    setText(QStringLiteral("Yes. "), 5);
+    type(QStringLiteral("w"));
+    EXPECT_EQ(text(), QStringLiteral("Yes. W"));
+    const QString word = strip()->candidates().value(0);
+    ASSERT_TRUE(word.startsWith(u'W'));
+    tapCell(0);
+    tap(1065);
+    EXPECT_EQ(text(), QStringLiteral("Yes. ") + word);
+    // After ". " the next word still starts with a capital.
+    type(QStringLiteral(". w"));
+    EXPECT_TRUE(text().endsWith(QStringLiteral(". W")));
+}
+
+TEST_F(CompletionWindow, NothingOfferedWithASelectionOrInANumberAndEmptyCellsDoNothing)
+{
+    setText(QStringLiteral("the other"), 9);
+    window->textArea().setSelection(4, 9);
+    settle();
+    EXPECT_TRUE(strip()->candidates().isEmpty());
+    setText(QStringLiteral("12"), 2);
+    settle();
+    EXPECT_TRUE(strip()->candidates().isEmpty());
+    fake.sounds.clear();
+    tapCell(1);
+    EXPECT_EQ(text(), QStringLiteral("12"));
+    EXPECT_TRUE(fake.sounds.isEmpty());
+}
+
+TEST_F(CompletionWindow, TypedWordsAreLearnedAndKeptForTheNextStart)
+{
+    type(QStringLiteral("zyx qwv. zyx qwv. zyx "));
+    EXPECT_EQ(strip()->candidates().value(0), QStringLiteral("qwv"));
+    window.reset(); // saves what was learned
+    const QByteArray stored = readAll(appFolder() + QStringLiteral("/data/wendrel/learned-words.txt"));
+    EXPECT_TRUE(stored.contains("w\tqwv\t2\t")) << stored.toStdString();
+
+    window = std::make_unique<KeyboardDialog>(fake.services());
+    window->OnInitDialog();
+    settle();
+    setText(QStringLiteral("a zyx "), 6);
+    settle();
+    EXPECT_EQ(strip()->candidates().value(0), QStringLiteral("qwv"));
+}
