@@ -1,83 +1,97 @@
 // wendrel-complete: prints the word-completion candidates for each line of standard input,
 // taken as the text before the caret, for checking and measuring completion.
 #include "CompletionEngine.h"
+#include "KeyboardArguments.h"
+#include "StandardStreams.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QTextStream>
-#include <cstdio>
+#include <QStringList>
+#include <cstdlib>
 
 namespace {
 
-constexpr const char *usage =
-    "Usage: wendrel-complete [--learn FILE]\n"
+namespace cli = wendrel::cli;
+
+const QString program = QStringLiteral("wendrel-complete");
+
+const QString usage = QStringLiteral(
+    "Usage: wendrel-complete [--learn FILE]...\n"
+    "Prints the word-completion candidates that Wendrel's candidate strip shows. Reads standard\n"
+    "input a line at a time, takes each line as the text before the caret, and prints up to three\n"
+    "words, most likely first, separated by tabs: one output line for each input line (an empty\n"
+    "line when there are none), flushed at once.\n"
     "\n"
-    "Reads standard input one line at a time, takes each line as the text before the caret,\n"
-    "and prints the word-completion candidates that Wendrel's candidate strip would show for\n"
-    "it: up to three words, most likely first, separated by tabs, one output line for each\n"
-    "input line (an empty line when there are none), flushed after each line.\n"
+    "A line that ends inside a word gives the words that begin with its letters, compared without\n"
+    "regard to case and written in the case typed (\"Th\" gives \"The\"). A line that ends with a\n"
+    "space gives the words that most often followed the previous word in the learned text (none\n"
+    "without --learn). Nothing is offered inside a number or right after \"=\".\n"
     "\n"
-    "A line that ends inside a word gives the words that begin with its letters (compared\n"
-    "without regard to case); a line that ends with a space gives the words that most often\n"
-    "followed the previous word in the learned text (none without --learn). Nothing is offered\n"
-    "inside a number or right after \"=\".\n"
+    "By default the built-in English dictionary is used alone and nothing is learned; the words\n"
+    "that the Wendrel window has learned are neither read nor changed.\n"
     "\n"
-    "By default the built-in English dictionary is used alone and nothing is learned; the\n"
-    "words learned by the Wendrel window are not read.\n"
+    "  --learn FILE     first learn the words and pairs of words of the UTF-8 text FILE\n"
+    "                   (may be given more than once)\n"
+    "  -h, --help       show this help and exit\n"
+    "  -v, --version    show the version and exit\n"
     "\n"
-    "Options:\n"
-    "  --learn FILE  first learn the words and word pairs of the UTF-8 text FILE\n"
-    "  --help        show this help and exit\n"
-    "  --version     show the version and exit\n";
+    "Example: echo 'I don' | wendrel-complete prints don't, done and Donna.\n");
+
+struct Command {
+    cli::Verdict verdict;
+    QStringList learnFiles;
+};
+
+Command parseArguments(const QStringList &arguments)
+{
+    Command command;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return {{cli::Verdict::Action::ShowHelp, {}}, {}};
+        if (argument == QLatin1String("--version") || argument == QLatin1String("-v"))
+            return {{cli::Verdict::Action::ShowVersion, {}}, {}};
+        if (argument == QLatin1String("--learn")) {
+            if (i + 1 == arguments.size())
+                return {{cli::Verdict::Action::Refuse, QStringLiteral("--learn needs a file")}, {}};
+            command.learnFiles << arguments[++i];
+        } else if (argument.startsWith(QLatin1String("--learn="))) {
+            command.learnFiles << argument.sliced(8);
+        } else {
+            return {{cli::Verdict::Action::Refuse, QStringLiteral("unknown argument '%1'").arg(argument)}, {}};
+        }
+    }
+    return command;
+}
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(WENDREL_VERSION));
-    QStringList learnFiles;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (argument == QLatin1String("--version")) {
-            std::printf("wendrel-complete %s\n", WENDREL_VERSION);
-            return 0;
-        }
-        if (argument == QLatin1String("--learn") && i + 1 < arguments.size()) {
-            learnFiles.append(arguments[++i]);
-        } else if (argument.startsWith(QLatin1String("--learn="))) {
-            learnFiles.append(argument.mid(8));
-        } else {
-            std::fprintf(stderr, "wendrel-complete: %s: %s\n%s",
-                         argument == QLatin1String("--learn") ? "--learn needs a file" : "unknown argument",
-                         qPrintable(argument), "Try 'wendrel-complete --help'.\n");
-            return 2;
-        }
-    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Command command = parseArguments(arguments);
+    if (command.verdict.action != cli::Verdict::Action::Run)
+        return cli::actOn(program, command.verdict, usage);
 
     wendrel::CompletionEngine engine(std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
-    for (const QString &path : learnFiles) {
+    for (const QString &path : command.learnFiles) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "wendrel-complete: cannot read %s: %s\n", qPrintable(path),
-                         qPrintable(file.errorString()));
-            return 1;
+            cli::complain(program, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+            return EXIT_FAILURE;
         }
         engine.learnText(QString::fromUtf8(file.readAll()));
     }
-
-    QTextStream in(stdin);
-    in.setEncoding(QStringConverter::Utf8);
-    QString line;
-    while (in.readLineInto(&line)) {
-        const QByteArray answer = engine.candidates(line).join(u'\t').toUtf8() + '\n';
-        std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
-        std::fflush(stdout);
+    while (const auto line = cli::readLine()) {
+        if (!cli::writeOut(engine.candidates(*line).join(u'\t') + u'\n')) {
+            cli::complain(program, QStringLiteral("cannot write to standard output: ") + cli::errorText());
+            return EXIT_FAILURE;
+        }
     }
-    return 0;
+    if (cli::readFailed()) {
+        cli::complain(program, QStringLiteral("cannot read standard input: ") + cli::errorText());
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
 }

@@ -31,4 +31,6 @@ if "$tool" --learn "$work/missing.txt" < /dev/null 2> "$work/err"; then fail "mi
 grep -q 'cannot read' "$work/err" || fail "no message for a missing file"
 set +e; "$tool" --bogus < /dev/null 2> /dev/null; status=$?; set -e
 [ "$status" -eq 2 ] || fail "unknown option gives $status"
+set +e; echo 'th' | "$tool" > /dev/full 2> /dev/null; status=$?; set -e
+[ "$status" -eq 1 ] || fail "a failed write gives $status"
 echo "PASS: wendrel-complete"
