@@ -60,6 +60,7 @@ void KeyboardDialog::createControls()
 {
     edit = new QPlainTextEdit(this);
     edit->setObjectName(QStringLiteral("textArea"));
+    edit->setAccessibleName(QStringLiteral("Text"));
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->hide();

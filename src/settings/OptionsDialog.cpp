@@ -30,7 +30,10 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
 
     // One control a row, so that the dialog fits the 240-pixel-wide screen.
     auto *rows = new QVBoxLayout(group);
-    rows->addWidget(new QLabel(QStringLiteral("Keypress Sound:"), group));
+    auto *soundLabel = new QLabel(QStringLiteral("Keypress Sound:"), group);
+    soundLabel->setBuddy(sounds);
+    sounds->setAccessibleName(QStringLiteral("Keypress Sound"));
+    rows->addWidget(soundLabel);
     rows->addWidget(sounds);
     rows->addWidget(light);
     rows->addWidget(completion);

@@ -38,14 +38,22 @@ ShortcutDialog::ShortcutDialog(ShortcutTable &table, QWidget *parent) : QDialog(
     addButton->setAutoDefault(false);
     deleteButton->setAutoDefault(false);
 
+    auto *keyLabel = new QLabel(QStringLiteral("Key:"), this);
+    keyLabel->setBuddy(fn);
+    auto *programLabel = new QLabel(QStringLiteral("Program:"), this);
+    programLabel->setBuddy(program);
     auto *keyRow = new QHBoxLayout;
     keyRow->addWidget(fn);
-    keyRow->addWidget(new QLabel(QStringLiteral("+"), this));
+    // The "+" labels the letter box; a screen reader says what it stands for.
+    auto *plusLabel = new QLabel(QStringLiteral("+"), this);
+    plusLabel->setBuddy(letter);
+    plusLabel->setAccessibleName(QStringLiteral("Letter"));
+    keyRow->addWidget(plusLabel);
     keyRow->addWidget(letter);
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Key:"), this), 0, 0);
+    grid->addWidget(keyLabel, 0, 0);
     grid->addLayout(keyRow, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Program:"), this), 1, 0);
+    grid->addWidget(programLabel, 1, 0);
     grid->addWidget(program, 1, 1);
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addWidget(addButton);
@@ -63,6 +71,19 @@ ShortcutDialog::ShortcutDialog(ShortcutTable &table, QWidget *parent) : QDialog(
     list->setMinimumWidth(0);
     list->header()->setStretchLastSection(true);
     setMaximumSize(240, 320);
+
+    // What a screen reader says for each control. (On Linux a combo box is read by its label,
+    // the buddies above, and its current item; the names serve the other platforms.)
+    fn->setAccessibleName(QStringLiteral("Key"));
+    letter->setAccessibleName(QStringLiteral("Letter"));
+    program->setAccessibleName(QStringLiteral("Program"));
+    list->setAccessibleName(QStringLiteral("Shortcuts"));
+    // The keyboard order of the dialog: the Fn box, the key list, the letter box, Add, Delete,
+    // the program box, then the close button.
+    const QList<QWidget *> keyboardOrder{fn, list, letter, addButton, deleteButton, program,
+                                         close->button(QDialogButtonBox::Close)};
+    for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
+        QWidget::setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
 
     connect(addButton, &QPushButton::clicked, this, &ShortcutDialog::onAdd);
     connect(deleteButton, &QPushButton::clicked, this, &ShortcutDialog::onDelete);
@@ -84,6 +105,7 @@ void ShortcutDialog::prepare()
     addButton->setEnabled(!table.programs.isEmpty()); // nothing to bind without a program
     list->clear();
     fillShortcutList();
+    fn->setFocus(Qt::OtherFocusReason); // each opening starts at the first control, not the last one used
 }
 
 void ShortcutDialog::appendRow(const Binding &binding)

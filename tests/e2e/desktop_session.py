@@ -2,6 +2,7 @@
 back as pixels, and taps on Wendrel's keys through the display server's own input.
 Used by wayland_session.py (and usable by any check that needs a real window)."""
 import os
+import random
 import re
 import shutil
 import signal
@@ -22,6 +23,28 @@ def key_rects(key_table_source):
             caption = match.group(2).encode().decode("unicode_escape")
             rects[caption] = tuple(int(match.group(n)) for n in range(3, 7))
     return rects
+
+
+def start_xvfb(size):
+    """Starts Xvfb on a free display; returns the process and the display's name. The display
+    is picked at random from a high range, away from the low numbers other servers take first
+    (a server that ends removes its socket late, and one that takes its number over can lose it)."""
+    for _ in range(20):
+        number = random.randrange(100, 900)
+        if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
+                                 "%dx%dx24" % size, "-nolisten", "tcp"],
+                                pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+        os.close(write_end)
+        with os.fdopen(read_end) as displayfd:
+            ready = displayfd.readline().strip()  # written once the server accepts connections
+        if ready:
+            return xvfb, ":" + ready
+        xvfb.wait()  # the number was taken meanwhile: try another
+    raise RuntimeError("no free X display")
 
 
 class Screen:
@@ -84,15 +107,8 @@ class NestedDesktop:
         self.socket = "wendrel-test-%d" % os.getpid()
 
     def start(self):
-        read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                 "%dx%dx24" % self.size, "-nolisten", "tcp"],
-                                pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, start_new_session=True)
+        xvfb, self.display = start_xvfb(self.size)
         self.processes.append(xvfb)
-        os.close(write_end)
-        with os.fdopen(read_end) as displayfd:
-            self.display = ":" + displayfd.readline().strip()
         config = os.path.join(self.folder, "weston.ini")
         with open(config, "w") as ini:
             # No panel and a black desktop, so that the window is the only thing on screen.

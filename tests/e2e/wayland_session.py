@@ -40,11 +40,11 @@ class Session:
                 raise Failure("wendrel ended at start: " + self.process.stderr.read().decode(errors="replace"))
             bounds = self.desktop.snapshot().bounds_of(BACKGROUND)
             if bounds and bounds[2] >= 100 and bounds[3] >= 100:
-                time.sleep(0.3)  # let it settle, then measure again
-                bounds = self.desktop.snapshot().bounds_of(BACKGROUND)
-                self.origin = bounds[:2]
-                self.desktop.home_pointer()
-                return bounds[2:]
+                time.sleep(0.3)  # settled when a second look agrees
+                if self.desktop.snapshot().bounds_of(BACKGROUND) == bounds:
+                    self.origin = bounds[:2]
+                    self.desktop.home_pointer()
+                    return bounds[2:]
             time.sleep(0.1)
         raise Failure("no window appeared within 30 s")
 
@@ -68,11 +68,14 @@ class Session:
 
     def exit_through_key(self):
         """Taps Exit, answers the message box with Return; returns the seconds the end took."""
-        window = (self.origin[0], self.origin[1], LAYOUT_SIZE[0], LAYOUT_SIZE[1])
+        x, y, w, h = self.keys["Exit"]
+        exit_key = (self.origin[0] + x - 24, self.origin[1] + y - 24, w + 48, h + 48)  # its look, the pointer
         before = self.desktop.snapshot()
         self.tap("Exit")
         deadline = time.monotonic() + 10
-        while self.desktop.snapshot().differs(before, window) < 2000:  # the message box
+        while self.desktop.snapshot().differs(before, exit_key) < 2000:  # the message box
+            if self.process.poll() is not None:
+                raise Failure("the program ended without its message box (status %d)" % self.process.returncode)
             if time.monotonic() > deadline:
                 raise Failure("no message box after Exit")
             time.sleep(0.1)

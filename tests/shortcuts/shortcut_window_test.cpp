@@ -3,6 +3,7 @@
 #include "ShortcutTable.h"
 #include "WindowFixture.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QTimer>
 #include <QTreeWidget>
@@ -77,6 +78,32 @@ TEST_F(Shortcuts, DialogListsAddsAndRefusesADuplicateKey)
     EXPECT_TRUE(fake.messages[0].caption.isEmpty());
     EXPECT_EQ(savedBindings(), (QList<Binding>{{"1Q", "Notes"}}));
     EXPECT_TRUE(window->controlsShown());
+}
+
+// What a keyboard or screen-reader user meets: named controls in the dialog's order, and the
+// first of them focused each time the dialog opens (not the one used last).
+TEST_F(Shortcuts, KeyboardOrderNamesAndFocusAtEveryOpening)
+{
+    const auto tabOrder = [](QWidget *first) {
+        QStringList names;
+        QWidget *widget = first;
+        do {
+            if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisible()) {
+                const auto *button = qobject_cast<QAbstractButton *>(widget);
+                names.append(!widget->accessibleName().isEmpty() ? widget->accessibleName()
+                                                                 : (button ? button->text() : QString()));
+            }
+            widget = widget->nextInFocusChain();
+        } while (widget != first);
+        return names;
+    };
+    withDialog([&](ShortcutDialog *dialog) {
+        EXPECT_EQ(dialog->focusWidget(), dialog->fnCombo());
+        EXPECT_EQ(tabOrder(dialog->fnCombo()),
+                  (QStringList{"Key", "Shortcuts", "Letter", "Add", "Delete", "Program", "Close"}));
+        dialog->findChild<QAbstractButton *>(QStringLiteral("deleteButton"))->setFocus();
+    });
+    withDialog([](ShortcutDialog *dialog) { EXPECT_EQ(dialog->focusWidget(), dialog->fnCombo()); });
 }
 
 TEST_F(Shortcuts, DeleteOfTheMiddleRowKeepsTheOthersInOrder)
