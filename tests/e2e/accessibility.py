@@ -247,9 +247,10 @@ def check(program):
     options = open_dialog(keyboard, "Options")
     controls = [(n.get_role_name(), spoken_name(n)) for n in dialog_controls(options)]
     expect("Options dialog: every control named", controls,
-           [("combo box", "Keypress Sound:"), ("check box", "Visual response for keypress"), ("push button", "OK")])
-    expect("Options dialog: keyboard order from the first control", keyboard_order(program, options, 4),
-           ["Keypress Sound:", "Visual response for keypress", "OK", "Keypress Sound:"])
+           [("combo box", "Keypress Sound:"), ("check box", "Visual response for keypress"),
+            ("check box", "Word completion"), ("push button", "OK")])
+    expect("Options dialog: keyboard order from the first control", keyboard_order(program, options, 5),
+           ["Keypress Sound:", "Visual response for keypress", "Word completion", "OK", "Keypress Sound:"])
     close_dialog(program, keyboard, options)
 
     shortcut_order = ["Key:", "Shortcuts", "Letter", "Add", "Delete", "Program:", "Close"]

@@ -28,14 +28,16 @@ def key_rects(key_table_source):
 def start_xvfb(size):
     """Starts Xvfb on a free display; returns the process and the display's name. The display
     is picked at random from a high range, away from the low numbers other servers take first
-    (a server that ends removes its socket late, and one that takes its number over can lose it)."""
+    (a server that ends removes its socket late, and one that takes its number over can lose it).
+    -noreset: without it the server resets when its last client leaves (the accessibility bus
+    launcher is one) and refuses connections meanwhile."""
     for _ in range(20):
         number = random.randrange(100, 900)
         if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
             continue
         read_end, write_end = os.pipe()
         xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
-                                 "%dx%dx24" % size, "-nolisten", "tcp"],
+                                 "%dx%dx24" % size, "-nolisten", "tcp", "-noreset"],
                                 pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL, start_new_session=True)
         os.close(write_end)
