@@ -183,21 +183,43 @@ QStringList CompletionEngine::candidates(const CompletionContext &context, bool 
     const double pairTotal = followers ? followers->total : 0.0;
     const double pairWeight = followers ? pairTotal / (pairTotal + double(followers->list.size())) : 0.0;
 
-    std::vector<Scored> pool;
-    const auto inPool = [&](const QString &key) {
-        return std::any_of(pool.begin(), pool.end(), [&](const Scored &s) { return s.key == key; });
+    // The best few so far, best first. A word may come from several sources (a follower, a
+    // learned word, a dictionary word); each gives a score no higher than the fullest one, so
+    // keeping the highest score of a word among the best few is enough.
+    std::vector<Scored> best;
+    const auto better = [](const Scored &a, const Scored &b) {
+        return a.score != b.score ? a.score > b.score : a.key < b.key;
     };
     const auto add = [&](const QString &key, const QString &display, quint32 learnedCount, quint32 dictionaryCount,
                          quint32 pairCount) {
         if (key == prefix)
             return; // already typed: a space finishes it
         const double fromPair = pairTotal > 0 ? pairCount / pairTotal : 0.0;
-        pool.push_back({key, display, pairWeight * fromPair + (1.0 - pairWeight) * unigram(learnedCount, dictionaryCount)});
+        const Scored entry{key, display, pairWeight * fromPair + (1.0 - pairWeight) * unigram(learnedCount, dictionaryCount)};
+        const auto same = std::find_if(best.begin(), best.end(), [&](const Scored &s) { return s.key == key; });
+        if (same != best.end()) {
+            if (entry.score > same->score)
+                *same = entry;
+        } else if (best.size() < size_t(candidateCount) || better(entry, best.back())) {
+            best.push_back(entry);
+        } else {
+            return;
+        }
+        std::sort(best.begin(), best.end(), better);
+        if (best.size() > size_t(candidateCount))
+            best.pop_back();
     };
 
-    // Words seen after the previous word.
+    // No word scores more than its pair share plus the highest unigram probability there is.
+    const quint32 mostUsedCount = learnedWords.mostUsed().empty() ? 0 : learnedWords.find(learnedWords.mostUsed().front())->count;
+    const double highestUnigram = unigram(mostUsedCount, words->highestCount());
+
+    // Words seen after the previous word, most used first.
     if (followers) {
         for (const LearnedWords::Follower &follower : followers->list) {
+            const double bound = pairWeight * follower.count / pairTotal + (1.0 - pairWeight) * highestUnigram;
+            if (best.size() == size_t(candidateCount) && bound < best.back().score)
+                break;
             if (!follower.key.startsWith(prefix))
                 continue;
             if (const LearnedWords::Word *word = learnedWords.find(follower.key)) {
@@ -212,32 +234,23 @@ QStringList CompletionEngine::candidates(const CompletionContext &context, bool 
     if (prefix.isEmpty()) {
         // The next word: only what the user has typed before.
         for (const QString &key : learnedWords.mostUsed()) {
-            if (!inPool(key)) {
-                const LearnedWords::Word *word = learnedWords.find(key);
-                add(key, word->display, word->count, word->dictionaryCount, 0);
-            }
+            const LearnedWords::Word *word = learnedWords.find(key);
+            add(key, word->display, word->count, word->dictionaryCount, 0);
         }
     } else {
         learnedWords.forEachWithPrefix(prefix, [&](const QString &key, const LearnedWords::Word &word) {
-            if (!inPool(key))
-                add(key, word.display, word.count, word.dictionaryCount, 0);
+            add(key, word.display, word.count, word.dictionaryCount, 0);
         });
         // The dictionary's most frequent words; one more than shown, as one may be the typed word.
         for (qsizetype index : words->mostFrequent(words->prefixRange(prefix.toUtf8()), candidateCount + 1)) {
             const QString display = QString::fromUtf8(words->word(index));
-            const QString key = display.toLower();
-            if (!inPool(key) && !learnedWords.find(key))
-                add(key, display, 0, words->count(index), 0);
+            add(display.toLower(), display, 0, words->count(index), 0);
         }
     }
 
-    const auto best = std::min<size_t>(pool.size(), candidateCount);
-    std::partial_sort(pool.begin(), pool.begin() + ptrdiff_t(best), pool.end(), [](const Scored &a, const Scored &b) {
-        return a.score != b.score ? a.score > b.score : a.key < b.key;
-    });
     QStringList result;
-    for (size_t i = 0; i < best; ++i)
-        result.append(applyCase(context.typed, pool[i].display, capsOn, context.sentenceStart));
+    for (const Scored &entry : best)
+        result.append(applyCase(context.typed, entry.display, capsOn, context.sentenceStart));
     return result;
 }
 

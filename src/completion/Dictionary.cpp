@@ -33,6 +33,7 @@ Dictionary::Dictionary(QByteArray text) : bytes(std::move(text))
         if (ok && space <= maxWordBytes) {
             entries.push_back({quint32(lineStart), count, quint8(space)});
             countTotal += count;
+            countHighest = std::max(countHighest, count);
         }
         lineStart = lineEnd + 1;
     }

@@ -21,6 +21,7 @@ public:
 
     qsizetype size() const { return qsizetype(entries.size()); }
     quint64 total() const { return countTotal; }
+    quint32 highestCount() const { return countHighest; }
     QByteArrayView word(qsizetype index) const;
     quint32 count(qsizetype index) const { return entries[size_t(index)].count; }
 
@@ -43,6 +44,7 @@ private:
     QByteArray bytes;
     std::vector<Entry> entries;
     quint64 countTotal = 0;
+    quint32 countHighest = 0;
 };
 
 } // namespace wendrel

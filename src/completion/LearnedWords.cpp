@@ -98,15 +98,19 @@ void LearnedWords::addFollower(const QString &context, const QString &key, quint
 {
     Followers &followers = pairs[context];
     followers.total += count;
-    for (Follower &follower : followers.list) {
-        if (follower.key == key) {
-            follower.count += count;
-            follower.lastUsed = std::max(follower.lastUsed, lastUsed);
-            return;
-        }
+    auto it = std::find_if(followers.list.begin(), followers.list.end(), [&](const Follower &f) { return f.key == key; });
+    if (it == followers.list.end()) {
+        followers.list.push_back({key, 0, 0});
+        it = followers.list.end() - 1;
+        ++pairTotal;
     }
-    followers.list.push_back({key, count, lastUsed});
-    ++pairTotal;
+    it->count += count;
+    it->lastUsed = std::max(it->lastUsed, lastUsed);
+    // Kept most used first, so that the best next words are found without reading them all.
+    while (it != followers.list.begin() && (it - 1)->count < it->count) {
+        std::iter_swap(it, it - 1);
+        --it;
+    }
 }
 
 // Keeps the few most used words in order as counts grow.
@@ -244,10 +248,18 @@ bool LearnedWords::parse(const QByteArray &bytes)
             if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
                 || count == 0 || !parseCount(fields[4], lastUsed))
                 return false;
-            parsed.addFollower(context, key, count, lastUsed);
+            // Each pair is written once, so no search; the order is restored below.
+            Followers &followers = parsed.pairs[context];
+            followers.list.push_back({key, count, lastUsed});
+            followers.total += count;
+            ++parsed.pairTotal;
         } else {
             return false;
         }
+    }
+    for (Followers &followers : parsed.pairs) {
+        std::stable_sort(followers.list.begin(), followers.list.end(),
+                         [](const Follower &a, const Follower &b) { return a.count > b.count; });
     }
     *this = std::move(parsed);
     rebuildTop();

@@ -30,7 +30,7 @@ public:
     };
     struct Followers {
         quint32 total = 0;
-        std::vector<Follower> list;
+        std::vector<Follower> list; // most used first
     };
 
     explicit LearnedWords(const Dictionary *dictionary = nullptr, qsizetype maxWords = 20000,
