@@ -22,9 +22,11 @@ using namespace wendrel::bench;
 
 namespace {
 
-Savings ours(const QString &text, const std::shared_ptr<const Dictionary> &dictionary, bool learn)
+Savings ours(const QString &text, const std::shared_ptr<const Dictionary> &dictionary, bool learn,
+             const QString &seed = {})
 {
     CompletionEngine engine(dictionary);
+    engine.learnText(seed);
     Predictor predictor;
     predictor.predict = [&](const QString &before) { return engine.candidates(before); };
     predictor.accepted = [&](const QString &before, const QString &word) {
@@ -110,6 +112,15 @@ int main(int argc, char *argv[])
     const auto dictionary = std::make_shared<const Dictionary>(Dictionary::builtIn());
     QStringList paths = app.arguments().mid(1);
     const bool withPresage = !paths.removeAll(QStringLiteral("--no-presage"));
+    // --seed FILE: also measure with FILE learned first (what a model shipped with the program
+    // would give), with and without learning from the text.
+    QString seed;
+    if (const qsizetype at = paths.indexOf(QStringLiteral("--seed")); at >= 0 && at + 1 < paths.size()) {
+        QFile seedFile(paths[at + 1]);
+        if (seedFile.open(QIODevice::ReadOnly))
+            seed = QString::fromUtf8(seedFile.readAll());
+        paths.remove(at, 2);
+    }
     Q_UNUSED(withPresage);
     for (const QString &path : paths) {
         QFile file(path);
@@ -121,6 +132,10 @@ int main(int argc, char *argv[])
         const QString name = QFileInfo(path).completeBaseName();
         print("wendrel, dictionary alone", name, ours(text, dictionary, false));
         print("wendrel, learning", name, ours(text, dictionary, true));
+        if (!seed.isEmpty()) {
+            print("wendrel, seed learned first", name, ours(text, dictionary, false, seed));
+            print("wendrel, seed, learning", name, ours(text, dictionary, true, seed));
+        }
 #ifdef WITH_PRESAGE
         if (withPresage) {
             print("presage, stock model alone", name, presageSavings(text, false));

@@ -4,8 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# presage (libpresage-dev) only for the comparison of keystroke savings; never a dependency of the
+# program or of its tests.
+command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/null 2>&1 &&
+  $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libpresage-dev libpresage-data >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" --target bench_engines bench_window startup_probe
+cmake --build build-bench -j"$(nproc)" --target bench_engines bench_window startup_probe completion_timing \
+  completion_savings
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_window
@@ -16,6 +21,23 @@ for kind in floor wendrel; do
   echo "start-up $kind: $(echo "$runs" | awk '{print $1}' | median) ms to first paint," \
        "peak $(echo "$runs" | awk '{print $2}' | median) kB"
 done
+
+# Word completion: start-up with the option off and on (the first paint, and the peak memory
+# once the dictionary has loaded after it), the time per tap, and the keystroke savings on two
+# public-domain texts against presage's stock English model (installed here only to compare).
+config=build-bench/bin/config.dat
+saved_config="$(cat "$config" 2>/dev/null || true)"
+completion_home="$(mktemp -d)"
+for setting in 11 111; do
+  printf '%s' "$setting" > "$config"
+  runs=$(for _ in $(seq 21); do XDG_DATA_HOME="$completion_home" build-bench/bin/startup_probe wendrel 300 2>/dev/null; done)
+  echo "start-up wendrel, config.dat $setting (completion $([ "$setting" = 111 ] && echo on || echo off)):" \
+       "$(echo "$runs" | awk '{print $1}' | median) ms to first paint, peak $(echo "$runs" | awk '{print $2}' | median) kB"
+done
+if [ -n "$saved_config" ]; then printf '%s' "$saved_config" > "$config"; else rm -f "$config"; fi
+rm -rf "$completion_home"
+build-bench/bin/completion_timing bench/texts/pride-and-prejudice.txt
+build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"

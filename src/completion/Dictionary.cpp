@@ -1,6 +1,6 @@
 #include "Dictionary.h"
 
-#include <QFile>
+#include <QResource>
 #include <algorithm>
 
 namespace wendrel {
@@ -53,10 +53,11 @@ Dictionary::Dictionary(QByteArray text) : bytes(std::move(text))
 
 Dictionary Dictionary::builtIn()
 {
-    QFile file(QStringLiteral(":/wendrel/completion/words.txt"));
-    if (!file.open(QIODevice::ReadOnly))
+    // Uncompressed straight into the one buffer the dictionary keeps (a QFile would copy it).
+    const QResource resource(QStringLiteral(":/wendrel/completion/words.txt"));
+    if (!resource.isValid())
         return {};
-    return Dictionary(file.readAll());
+    return Dictionary(resource.uncompressedData());
 }
 
 QByteArrayView Dictionary::word(qsizetype index) const
