@@ -259,8 +259,16 @@ std::optional<CompletionEngine::Replacement> CompletionEngine::accept(QStringVie
     const CompletionContext context = completionContext(before);
     if (!context.offer || candidate.isEmpty())
         return std::nullopt;
-    learnedWords.learn(candidate, context.previous,
-                       context.previous == sentenceStartMarker || context.sentenceStart);
+    // The candidate came from the learned words or the dictionary: it is learned as written
+    // there, not in the case the typed letters gave it ("Th" makes "The" of "the").
+    const QString key = candidate.toLower();
+    QString asWritten = candidate;
+    if (const LearnedWords::Word *word = learnedWords.find(key)) {
+        asWritten = word->display;
+    } else if (const qsizetype index = words->find(key.toUtf8()); index >= 0) {
+        asWritten = QString::fromUtf8(words->word(index));
+    }
+    learnedWords.learn(asWritten, context.previous, false);
     return Replacement{context.typed.size(), candidate + u' '};
 }
 

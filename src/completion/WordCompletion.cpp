@@ -66,6 +66,7 @@ void WordCompletion::setOn(bool value)
         edit->installEventFilter(this);
         connect(edit, &QPlainTextEdit::cursorPositionChanged, this, &WordCompletion::refresh);
         connect(edit, &QPlainTextEdit::selectionChanged, this, &WordCompletion::refresh);
+        connect(edit, &QPlainTextEdit::textChanged, this, &WordCompletion::refresh);
         connect(edit->document(), &QTextDocument::contentsChange, this, &WordCompletion::onContentsChange);
     }
     layOut();

@@ -160,6 +160,11 @@ TEST(CompletionLearning, AcceptingTypesTheWordAndASpaceAndLearnsIt)
     // Learned with the word before it.
     EXPECT_EQ(engine.candidates(QStringLiteral("We said ")).value(0), QStringLiteral("thanks"));
     EXPECT_FALSE(engine.accept(QStringLiteral("12"), QStringLiteral("x")));
+    // A capital typed for one use does not stick to the word.
+    for (int i = 0; i < 3; ++i)
+        engine.accept(QStringLiteral("so Th"), QStringLiteral("Thanks"));
+    EXPECT_EQ(engine.learned().find(QStringLiteral("thanks"))->display, QStringLiteral("thanks"));
+    EXPECT_TRUE(engine.candidates(QStringLiteral("no th")).contains(QStringLiteral("thanks")));
 }
 
 TEST(CompletionLearning, NumbersAndOverlongStringsAreNotLearned)
