@@ -40,9 +40,16 @@ QString mainCategory(const QStringList &categories)
     return QStringLiteral("Other");
 }
 
-QString launchCommandLine(const QString &entryPath)
+QString launchCommandLine(const MenuApplication &application)
 {
-    return QStringLiteral("gio launch ") + quoted(entryPath);
+    if (application.busName.isEmpty())
+        return QStringLiteral("gio launch ") + quoted(application.entryPath);
+    // What the desktop sends such an application (org.freedesktop.Application); the bus starts
+    // it when it is not running. Its object path is its name with "." as "/" and "-" as "_".
+    QString objectPath = u'/' + application.busName;
+    objectPath.replace(u'.', u'/').replace(u'-', u'_');
+    return QStringLiteral("gdbus call --session --dest %1 --object-path %2 --method org.freedesktop.Application.Activate %3")
+        .arg(quoted(application.busName), quoted(objectPath), quoted(QStringLiteral("@a{sv} {}")));
 }
 
 QString safeFileName(const QString &name)
@@ -72,7 +79,7 @@ int fillStartMenu(const QString &startMenuFolder, QList<MenuApplication> applica
         for (int n = 2; QFile::exists(lnkPath); ++n)
             lnkPath = base + QStringLiteral(" (%1).lnk").arg(n);
         QSaveFile lnk(lnkPath);
-        if (lnk.open(QIODevice::WriteOnly) && lnk.write(formatLnk(launchCommandLine(application.entryPath)).toUtf8()) >= 0
+        if (lnk.open(QIODevice::WriteOnly) && lnk.write(formatLnk(launchCommandLine(application)).toUtf8()) >= 0
             && lnk.commit())
             ++written;
     }

@@ -13,15 +13,16 @@ struct MenuApplication {
     QString name;       // as the menu shows it, in the user's language
     QStringList categories;
     QString entryPath;  // the desktop entry file
+    QString busName;    // a D-Bus activated application's well-known name, else empty
 };
 
 // The main category of an application (the sub-folder of the Start Menu it goes into), or
 // "Other" when it names none.
 QString mainCategory(const QStringList &categories);
-// The command line of a shortcut that starts the application exactly as the desktop's menu
-// does: GLib's own launcher reads the entry (its Exec quoting, its working folder, a terminal
-// for a console program, D-Bus activation).
-QString launchCommandLine(const QString &entryPath);
+// The command line of a shortcut that starts the application as the desktop's menu does:
+// GLib's own launcher reads the entry (its Exec quoting, its working folder, a terminal for a
+// console program); a D-Bus activated application is activated over the session bus.
+QString launchCommandLine(const MenuApplication &application);
 // A name that can stand as a file name: no "/" and no NUL, not "." or "..".
 QString safeFileName(const QString &name);
 

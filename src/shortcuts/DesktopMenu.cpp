@@ -30,8 +30,14 @@ QList<MenuApplication> menuApplications()
         const QString name = fromUtf8(g_app_info_get_name(info));
         if (path.isEmpty() || name.isEmpty())
             continue;
+        // As GLib's own launcher decides: activated over D-Bus by its id when the entry says so.
+        QString busName;
+        const QString id = fromUtf8(g_app_info_get_id(info));
+        if (g_desktop_app_info_get_boolean(entry, "DBusActivatable") && id.endsWith(QLatin1String(".desktop"))
+            && g_dbus_is_name(id.chopped(8).toUtf8().constData()))
+            busName = id.chopped(8);
         applications.append({name, fromUtf8(g_desktop_app_info_get_categories(entry)).split(u';', Qt::SkipEmptyParts),
-                             path});
+                             path, busName});
     }
     g_list_free_full(all, g_object_unref);
     return applications;

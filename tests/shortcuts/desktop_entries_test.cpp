@@ -37,10 +37,18 @@ TEST(DesktopEntries, SafeNamesAndMainCategories)
     EXPECT_EQ(mainCategory({QStringLiteral("GTK")}), QStringLiteral("Other"));
     // The launcher's command line stays one valid shortcut command line, whatever the path.
     const QString path = QStringLiteral("/apps/a \"b\" c.desktop");
-    const auto command = splitCommandLine(launchCommandLine(path));
+    const auto command = splitCommandLine(launchCommandLine({QStringLiteral("A"), {}, path, {}}));
     ASSERT_TRUE(command);
     EXPECT_EQ(command->program, QStringLiteral("gio"));
     EXPECT_EQ(command->arguments, (QStringList{QStringLiteral("launch"), path}));
+    // A D-Bus activated application is activated by its name, as the desktop does it.
+    const auto activation =
+        splitCommandLine(launchCommandLine({QStringLiteral("B"), {}, path, QStringLiteral("org.example.My-App")}));
+    ASSERT_TRUE(activation);
+    EXPECT_EQ(activation->program, QStringLiteral("gdbus"));
+    EXPECT_EQ(activation->arguments,
+              (QStringList{"call", "--session", "--dest", "org.example.My-App", "--object-path", "/org/example/My_App",
+                           "--method", "org.freedesktop.Application.Activate", "@a{sv} {}"}));
 }
 
 TEST(DesktopEntries, FillsTheStartMenuByCategoryWithoutOverwriting)
@@ -48,10 +56,10 @@ TEST(DesktopEntries, FillsTheStartMenuByCategoryWithoutOverwriting)
     QTemporaryDir dir;
     const QString menu = dir.path() + QStringLiteral("/Start Menu");
     const QList<MenuApplication> applications{
-        {QStringLiteral("Terminal"), {QStringLiteral("GTK"), QStringLiteral("System")}, QStringLiteral("/a/term.desktop")},
-        {QStringLiteral("Work"), {}, QStringLiteral("/a/work.desktop")},
-        {QStringLiteral("Terminal"), {QStringLiteral("System")}, QStringLiteral("/b/term2.desktop")},
-        {QStringLiteral("A/B"), {}, QStringLiteral("/a/slash.desktop")}};
+        {QStringLiteral("Terminal"), {QStringLiteral("GTK"), QStringLiteral("System")}, QStringLiteral("/a/term.desktop"), {}},
+        {QStringLiteral("Work"), {}, QStringLiteral("/a/work.desktop"), {}},
+        {QStringLiteral("Terminal"), {QStringLiteral("System")}, QStringLiteral("/b/term2.desktop"), {}},
+        {QStringLiteral("A/B"), {}, QStringLiteral("/a/slash.desktop"), {}}};
 
     EXPECT_EQ(fillStartMenu(menu, applications), 4);
     QList<Program> programs;
@@ -83,7 +91,7 @@ TEST(DesktopEntries, AGeneratedShortcutLaunchesInTheEntrysWorkingFolder)
     QDir().mkpath(work);
     write(entry, "[Desktop Entry]\nType=Application\nName=Marker\nExec=/bin/sh -c \"touch marker\" %f\nPath="
                      + work.toUtf8() + "\nCategories=Utility;\n");
-    ASSERT_EQ(fillStartMenu(menu, {{QStringLiteral("Marker"), {QStringLiteral("Utility")}, entry}}), 1);
+    ASSERT_EQ(fillStartMenu(menu, {{QStringLiteral("Marker"), {QStringLiteral("Utility")}, entry, {}}}), 1);
     // The launch builds the path from the Start Menu, the program's folder and its name.
     QtShell shell;
     EXPECT_TRUE(shell.execute(QStringLiteral("open"), menu + QStringLiteral("/Utility/Marker.lnk"),

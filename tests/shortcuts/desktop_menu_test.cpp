@@ -3,8 +3,12 @@
 // desktop is "WendrelTest" and the language German (set by CTest). A launch really starts
 // the programs; the terminal is a stand-in from menu/bin that runs what it is given.
 #include "DesktopMenu.h"
+#include "FakePlatform.h"
+#include "KeyButton.h"
+#include "KeyboardDialog.h"
 #include "LnkFormat.h"
 #include "QtPlatform.h"
+#include "ShortcutTable.h"
 
 #include <QTest>
 
@@ -26,6 +30,23 @@ const MenuApplication *find(const QList<MenuApplication> &applications, const QS
     return nullptr;
 }
 
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The tests' platform with the real shell, so that a launch really starts the program.
+class PlatformWithRealShell : public test::FakePlatform {
+public:
+    bool execute(const QString &verb, const QString &file, const QString &workingFolder) override
+    {
+        test::FakePlatform::execute(verb, file, workingFolder);
+        return shell.execute(verb, file, workingFolder);
+    }
+    QtShell shell;
+};
+
 } // namespace
 
 TEST(DesktopMenu, ShowsWhatTheDesktopsMenuShowsInTheUsersLanguage)
@@ -45,6 +66,8 @@ TEST(DesktopMenu, ShowsWhatTheDesktopsMenuShowsInTheUsersLanguage)
     const MenuApplication *bus = find(applications, QStringLiteral("Bus Service"));
     ASSERT_TRUE(bus);
     EXPECT_TRUE(bus->entryPath.endsWith(QLatin1String("/org.example.BusService.desktop")));
+    EXPECT_EQ(bus->busName, QStringLiteral("org.example.BusService"));
+    EXPECT_TRUE(console->busName.isEmpty());
 }
 
 TEST(DesktopMenu, ShortcutsStartProgramsAsTheMenuDoesTerminalProgramsInATerminal)
@@ -67,8 +90,34 @@ TEST(DesktopMenu, ShortcutsStartProgramsAsTheMenuDoesTerminalProgramsInATerminal
     ASSERT_TRUE(shell.execute(QStringLiteral("open"), menu + QStringLiteral("/System/Console Tool.lnk"),
                               menu + QStringLiteral("/System")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marks + QStringLiteral("/console")); }, 10000));
-    QFile terminal(marks + QStringLiteral("/terminal-arguments"));
-    ASSERT_TRUE(terminal.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(terminal.readAll()),
+    EXPECT_EQ(readAll(marks + QStringLiteral("/terminal-arguments")),
               QStringLiteral("--\n/bin/sh\n-c\necho ran > \"$WENDREL_MARKS/console\"\n"));
+    // DBusActivatable=true: the session bus starts the application (the test's own bus, whose
+    // service file in menu/system/dbus-1 leaves a mark where WENDREL_BUS_MARK says).
+    const QString busMark = qEnvironmentVariable("WENDREL_BUS_MARK");
+    ASSERT_FALSE(busMark.isEmpty());
+    QFile::remove(busMark);
+    ASSERT_TRUE(shell.execute(QStringLiteral("open"), menu + QStringLiteral("/Network/Bus Service.lnk"),
+                              menu + QStringLiteral("/Network")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(busMark); }, 10000));
+}
+
+// As a user meets it: the console program bound to Fn + T, and Fn, T tapped in the window.
+TEST(DesktopMenu, FnLetterStartsAConsoleProgramFromTheMenuInATerminal)
+{
+    PlatformWithRealShell platform;
+    const QString marks = platform.home.path() + QStringLiteral("/marks");
+    QDir().mkpath(marks);
+    qputenv("WENDREL_MARKS", QFile::encodeName(marks));
+    ASSERT_EQ(fillStartMenu(platform.startMenuFolder, menuApplications()), 4);
+    ASSERT_TRUE(writeShortcutFile(platform.home.path() + QStringLiteral("/shortcut.dat"),
+                                  {{QStringLiteral("0T"), QStringLiteral("Console Tool")}}));
+    KeyboardDialog window(platform.services());
+    window.OnInitDialog();
+    QTest::mouseClick(window.key(1062), Qt::LeftButton); // Fn
+    QTest::mouseClick(window.key(1020), Qt::LeftButton); // T
+    ASSERT_EQ(platform.shellRequests.size(), 1);
+    EXPECT_TRUE(platform.shellRequests[0].file.endsWith(QLatin1String("/System/Console Tool.lnk")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marks + QStringLiteral("/console")); }, 10000));
+    EXPECT_TRUE(readAll(marks + QStringLiteral("/terminal-arguments")).startsWith(QLatin1String("--\n/bin/sh\n")));
 }
