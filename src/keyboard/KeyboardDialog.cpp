@@ -1,6 +1,7 @@
 #include "KeyboardDialog.h"
 
 #include "FileLocations.h"
+#include "Fonts.h"
 #include "KeyButton.h"
 #include "ShortcutDialog.h"
 #include "TextArea.h"
@@ -8,8 +9,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -22,23 +21,6 @@ namespace {
 QColor toColor(Rgb rgb)
 {
     return QColor(rgb.red, rgb.green, rgb.blue);
-}
-
-// A proportional sans-serif face whose cell height (ascent + descent) is as near the wanted
-// height as the installed fonts allow without exceeding it. The first guess comes from the
-// application's font, which is loaded already, so usually one font is loaded, not several.
-QFont sansSerifWithCellHeight(int cellHeight, const QFont &base)
-{
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setWeight(QFont::Normal);
-    const QFontMetrics baseMetrics(base);
-    const int basePixels = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
-    int pixels = std::max(1, basePixels * cellHeight / std::max(1, baseMetrics.height()));
-    font.setPixelSize(pixels);
-    while (pixels > 1 && QFontMetrics(font).height() > cellHeight)
-        font.setPixelSize(--pixels);
-    return font;
 }
 
 } // namespace
@@ -89,17 +71,17 @@ KeyButton *KeyboardDialog::key(int id) const
 bool KeyboardDialog::OnInitDialog()
 {
     setWindowIcon(appIcon);
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (screen) {
+    qreal scale = 1;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
         scale = scaleFor(screen->availableSize(), usesRealFullScreen());
-    }
+    layout = ScaledLayout(scale, QPoint());
     // On a desktop the window keeps the layout's size; in full-screen mode it takes the whole
     // screen and the scaled layout is centred on it (placeControls).
     if (!usesRealFullScreen())
-        setFixedSize(layoutWidth * scale, layoutHeight * scale);
+        setFixedSize(layout.size());
     enterFullScreen();
 
-    textFont = sansSerifWithCellHeight(15 * scale, font());
+    textFont = sansSerifWithCellHeight(layout.length(15), font());
     edit->setFont(textFont);
 
     record.typing = TypingState{};
@@ -123,19 +105,17 @@ bool KeyboardDialog::OnInitDialog()
     record.shiftOn = 0;
     record.capsOn = 0;
     showLowerCaseLabels();
+    // Only now is the window shown, with its controls placed: its first picture is the keyboard.
+    windowOpened = true;
+    enterFullScreen();
     text->focusTextArea();
     qApp->installEventFilter(this);
     return true;
 }
 
-int KeyboardDialog::scaleFor(const QSize &screen, bool fullScreen)
+qreal KeyboardDialog::scaleFor(const QSize &screen, bool fullScreen)
 {
-    const int fit = std::min(screen.width() / layoutWidth, screen.height() / layoutHeight);
-    if (fullScreen)
-        return std::max(1, fit);
-    // On a desktop the keyboard takes at most three quarters of the screen's height.
-    const int comfortable = (screen.height() * 3 / 4) / layoutHeight;
-    return std::max(1, std::min(fit, comfortable));
+    return layoutScaleFor(screen, fullScreen);
 }
 
 bool KeyboardDialog::usesRealFullScreen() const
@@ -151,27 +131,16 @@ bool KeyboardDialog::usesRealFullScreen() const
 void KeyboardDialog::placeControls()
 {
     // On a full-screen device larger than the layout, the scaled layout is centred.
-    QPoint origin;
-    if (usesRealFullScreen()) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            origin = QPoint((screen->size().width() - layoutWidth * scale) / 2,
-                            (screen->size().height() - layoutHeight * scale) / 2);
-        }
-    }
-    const auto place = [&](QWidget *widget, KeyRect r) {
-        widget->setGeometry(origin.x() + r.x * scale, origin.y() + r.y * scale, r.width * scale,
-                            r.height * scale);
-    };
-    place(edit, textAreaRect);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (usesRealFullScreen() && screen)
+        layout = ScaledLayout::centredOn(screen->size(), layout.scale());
+    edit->setGeometry(layout.rect(textAreaRect));
     completion->place();
-    // Captions in the application's font, grown with the scale.
-    QFont keyFont = font();
-    if (scale > 1)
-        keyFont.setPointSizeF(keyFont.pointSizeF() * scale);
+    const QFont keyFont = captionFont(layout, textFont);
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i) {
         keys[i]->setFont(keyFont);
-        place(keys[i], table[i].rect);
+        keys[i]->setGeometry(layout.rect(table[i].rect));
     }
 }
 
@@ -199,14 +168,21 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), windowColour());
-    // Work that the first taps need but the first picture does not: after the first paint.
+    // Work that the first taps need but the first picture does not waits until that picture
+    // is on the screen. Platforms such as linuxfb put the painted window on the screen from
+    // an event posted after this paint, so the work is posted behind that event.
     if (!afterFirstPaintScheduled) {
         afterFirstPaintScheduled = true;
-        QTimer::singleShot(0, this, [this] {
-            discoverPrograms();
-            platform.sound.preload(QStringList(record.soundPaths.begin(), record.soundPaths.end()));
-        });
+        QMetaObject::invokeMethod(this, [this] {
+            QMetaObject::invokeMethod(this, &KeyboardDialog::afterFirstFrame, Qt::QueuedConnection);
+        }, Qt::QueuedConnection);
     }
+}
+
+void KeyboardDialog::afterFirstFrame()
+{
+    discoverPrograms();
+    loadChosenSound();
 }
 
 // --- Timers -----------------------------------------------------------------------------
@@ -275,6 +251,14 @@ void KeyboardDialog::restoreFullScreen()
 
 void KeyboardDialog::enterFullScreen()
 {
+    fullScreenMode = true;
+    if (!windowOpened) {
+        // While the window opens it is not shown yet (OnInitDialog shows it once its controls
+        // are placed); only its state is set.
+        if (usesRealFullScreen())
+            setWindowState(windowState() | Qt::WindowFullScreen);
+        return;
+    }
     if (usesRealFullScreen()) {
         showFullScreen();
     } else if (!isVisible()) {
@@ -282,7 +266,6 @@ void KeyboardDialog::enterFullScreen()
     }
     raise();
     activateWindow();
-    fullScreenMode = true;
     update();
 }
 

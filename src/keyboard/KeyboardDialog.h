@@ -4,6 +4,7 @@
 // live in that subsystem's folder.
 #include "KeyTable.h"
 #include "Platform.h"
+#include "ScaledLayout.h"
 #include "ShortcutTable.h"
 #include "TypingAssistant.h"
 
@@ -59,7 +60,9 @@ public:
     TextArea &textArea() const { return *text; }
     KeyButton *key(int id) const;
     ShortcutTable &shortcuts() { return shortcutTable; }
-    int layoutScale() const { return scale; }
+    qreal layoutScale() const { return layout.scale(); }
+    // Where the 240 x 320 layout lies in the window: every control is placed through it.
+    const ScaledLayout &scaledLayout() const { return layout; }
     bool isTimerRunning(int id) const;
     bool controlsShown() const { return controlsVisible; }
 
@@ -113,9 +116,9 @@ public:
     void onOptionsButton();
     void onHelpButton();
 
-    // The whole-number scale of the 240 x 320 layout for a screen's size in logical pixels
-    // (Qt's device pixel ratio already accounts for the screen's density).
-    static int scaleFor(const QSize &screen, bool fullScreen);
+    // The scale of the 240 x 320 layout for a screen's size in logical pixels, in quarter
+    // steps (Qt's device pixel ratio already accounts for the screen's density).
+    static qreal scaleFor(const QSize &screen, bool fullScreen);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -133,6 +136,8 @@ private:
     void letterKey(const KeyDef &key);
     void characterKey(const KeyDef &key);
     void afterCancelledFileDialog(int keyIndex);
+    void afterFirstFrame();
+    void loadChosenSound();
 
     Platform platform;
     KeyboardState record;
@@ -144,12 +149,13 @@ private:
     std::array<KeyButton *, 66> keys{};
     QHash<int, QTimer *> timers;
     QIcon appIcon;
-    int scale = 1;
+    ScaledLayout layout;
     bool fullScreenMode = false;
     bool controlsVisible = false;
     bool upperCaseLabels = false;
     bool ending = false;
     bool programsDiscovered = false;
+    bool windowOpened = false; // shown once, at the end of OnInitDialog
     bool afterFirstPaintScheduled = false;
     // Word completion types whole words, so it keeps the typing assistant's state in step.
     std::unique_ptr<WordCompletion> completion;

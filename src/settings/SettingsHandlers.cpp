@@ -27,6 +27,14 @@ void KeyboardDialog::saveSettings()
     writeSettingsFile(configPath(record.settingsFolder), Settings{record.soundIndex, record.lightFlag, record.completionFlag});
 }
 
+// Only the chosen sound is loaded, and none when sound is off: a device without audio is not
+// asked for it at every start.
+void KeyboardDialog::loadChosenSound()
+{
+    if (record.soundIndex >= 1 && record.soundIndex <= 5)
+        platform.sound.preload({record.soundPaths[size_t(record.soundIndex - 1)]});
+}
+
 void KeyboardDialog::playKeySound()
 {
     if (record.soundIndex >= 1 && record.soundIndex <= 5)
@@ -49,6 +57,7 @@ void KeyboardDialog::onOptionsButton()
         record.completionFlag = dialog.completionChoice;
         completion->setOn(record.completionFlag == 1);
     }
+    loadChosenSound();
     saveSettings();
 }
 

@@ -1,6 +1,9 @@
 // The key table against the window built from it, and the colours the window paints.
+#include "Fonts.h"
+#include "ScaledLayout.h"
 #include "WindowFixture.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
 #include <QSet>
@@ -41,23 +44,30 @@ TEST(KeyTable, KeysThatNeverLight)
 
 class KeyboardLayout : public WindowTest {};
 
+// A layout rectangle at a scale, its edges rounded to whole pixels.
+QRect scaled(KeyRect r, qreal s)
+{
+    const int left = qRound(r.x * s), top = qRound(r.y * s);
+    return QRect(left, top, qRound((r.x + r.width) * s) - left, qRound((r.y + r.height) * s) - top);
+}
+
 TEST_F(KeyboardLayout, WindowPlacesEveryKeyOfTheTable)
 {
-    const int s = window->layoutScale();
-    ASSERT_EQ(s, 1) << "the offscreen desktop is 800 x 600";
-    EXPECT_EQ(window->size(), QSize(240, 320));
+    const qreal s = window->layoutScale();
+    ASSERT_EQ(s, 1.75) << "the offscreen desktop is 800 x 800, three quarters of which hold the layout 1.875 times";
+    EXPECT_EQ(window->size(), QSize(420, 560));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Wendrel"));
-    EXPECT_EQ(window->textArea().widget()->geometry(), QRect(5, 1, 230, 76));
-    // A sans-serif face of (at most, and close to) 15-pixel cell height at normal weight.
+    EXPECT_EQ(window->textArea().widget()->geometry(), QRect(9, 2, 402, 133));
+    // A sans-serif face of (at most, and close to) 15 layout pixels of cell height at normal weight.
     const QFont font = window->textArea().widget()->font();
-    EXPECT_LE(QFontMetrics(font).height(), 15);
-    EXPECT_GE(QFontMetrics(font).height(), 13);
+    EXPECT_LE(QFontMetrics(font).height(), 26);
+    EXPECT_GE(QFontMetrics(font).height(), 23);
     EXPECT_EQ(font.weight(), QFont::Normal);
     for (const KeyDef &def : keyTable()) {
         KeyButton *key = window->key(def.id);
         ASSERT_NE(key, nullptr);
         EXPECT_EQ(key->objectName(), QStringLiteral("key%1").arg(def.id));
-        EXPECT_EQ(key->geometry(), QRect(def.rect.x, def.rect.y, def.rect.width, def.rect.height)) << def.id;
+        EXPECT_EQ(key->geometry(), scaled(def.rect, s)) << def.id;
         EXPECT_TRUE(key->isVisible());
         const QString expected = def.role == KeyRole::Letter ? QString(QChar(def.typed)) : QString::fromUtf16(def.caption);
         EXPECT_EQ(key->caption(), expected) << def.id;
@@ -70,12 +80,12 @@ TEST_F(KeyboardLayout, RenderedFacesHaveTheTableColours)
 {
     const QImage picture = window->grab().toImage();
     for (const KeyDef &def : keyTable()) {
-        const int centreX = std::min(def.rect.x + def.rect.width / 2, 238);
-        const QColor pixel = picture.pixelColor(centreX, def.rect.y + 3);
+        const QRect r = scaled(def.rect, window->layoutScale());
+        const QColor pixel = picture.pixelColor(std::min(r.center().x(), picture.width() - 2), r.top() + 3);
         EXPECT_EQ(pixel, QColor(def.face.red, def.face.green, def.face.blue)) << def.id;
     }
-    EXPECT_EQ(picture.pixelColor(2, 100), QColor(33, 22, 51)); // left of the upper block
-    EXPECT_EQ(picture.pixelColor(0, 317), QColor(33, 22, 51)); // below the command row
+    EXPECT_EQ(picture.pixelColor(2, 175), QColor(33, 22, 51)); // left of the upper block
+    EXPECT_EQ(picture.pixelColor(0, 557), QColor(33, 22, 51)); // below the command row
 }
 
 TEST_F(KeyboardLayout, StartsWithTheInitialState)
@@ -99,17 +109,65 @@ TEST_F(KeyboardLayout, StartsWithTheInitialState)
     EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
 }
 
-TEST(KeyboardScale, LargestWholeScaleThatFits)
+TEST(KeyboardScale, LargestQuarterStepThatFits)
 {
     struct Case {
         QSize screen;
         bool fullScreen;
-        int scale;
+        qreal scale;
     } cases[] = {
-        {{240, 320}, true, 1},   {{480, 640}, true, 2},   {{720, 1280}, true, 3},
-        {{200, 300}, true, 1},   // never below 1
-        {{1920, 1080}, false, 2}, {{1366, 768}, false, 1}, {{3840, 2160}, false, 5}, {{800, 600}, false, 1},
+        {{240, 320}, true, 1},    {{480, 640}, true, 2},     {{720, 1280}, true, 3},
+        {{800, 480}, true, 1.5},  {{320, 480}, true, 1.25},  {{600, 800}, true, 2.5},
+        {{200, 300}, true, 1},    // never below 1
+        {{1920, 1080}, false, 2.5}, {{1366, 768}, false, 1.75}, {{3840, 2160}, false, 5}, {{800, 600}, false, 1.25},
     };
     for (const Case &c : cases)
         EXPECT_EQ(KeyboardDialog::scaleFor(c.screen, c.fullScreen), c.scale) << c.screen.width() << "x" << c.screen.height();
+}
+
+// Keys that touch in the layout touch on the screen at every scale: no gap, no overlap.
+TEST(KeyboardScale, NeighbouringKeysNeitherOverlapNorLeaveGaps)
+{
+    for (qreal s : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0}) {
+        const ScaledLayout layout = ScaledLayout::centredOn(QSize(800, 480), s);
+        const auto table = keyTable();
+        for (const KeyDef &a : table) {
+            const QRect ra = layout.rect(a.rect);
+            for (const KeyDef &b : table) {
+                if (&a == &b)
+                    continue;
+                const QRect rb = layout.rect(b.rect);
+                EXPECT_FALSE(ra.intersects(rb)) << s << ": " << a.id << " overlaps " << b.id;
+                const bool rowNeighbours = a.rect.x + a.rect.width == b.rect.x && a.rect.y < b.rect.y + b.rect.height
+                    && b.rect.y < a.rect.y + a.rect.height;
+                if (rowNeighbours)
+                    EXPECT_EQ(ra.right() + 1, rb.left()) << s << ": gap between " << a.id << " and " << b.id;
+                const bool columnNeighbours = a.rect.y + a.rect.height == b.rect.y && a.rect.x < b.rect.x + b.rect.width
+                    && b.rect.x < a.rect.x + a.rect.width;
+                if (columnNeighbours)
+                    EXPECT_EQ(ra.bottom() + 1, rb.top()) << s << ": gap between " << a.id << " and " << b.id;
+            }
+        }
+    }
+}
+
+// Every caption a key can show fits inside it, clear of its border, at every scale.
+TEST(KeyboardScale, CaptionsFitTheirKeysAtEveryScale)
+{
+    for (qreal s : {1.0, 1.25, 1.5, 2.0, 3.0}) {
+        const ScaledLayout layout(s, QPoint());
+        const QFont font = captionFont(layout, QApplication::font());
+        ASSERT_GT(font.pixelSize(), 0);
+        const QFontMetrics metrics(font);
+        EXPECT_GE(font.pixelSize(), qRound(9 * s)) << s << ": captions readable";
+        for (const KeyDef &key : keyTable()) {
+            const QRect r = layout.rect(key.rect);
+            EXPECT_LE(metrics.height(), r.height() - 2 * layout.length(captionMarginY)) << s << ": " << key.id;
+            for (int state = 0; state < 8; ++state) {
+                const QString caption = keyCaption(key, state & 1, state & 2, state & 4);
+                EXPECT_LE(metrics.horizontalAdvance(caption), r.width() - 2 * layout.length(captionMarginX))
+                    << s << ": \"" << caption.toStdString() << "\" in key " << key.id;
+            }
+        }
+    }
 }

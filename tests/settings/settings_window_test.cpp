@@ -96,6 +96,33 @@ TEST_F(SoundSettings, CheckingAndUncheckingTheBox)
     EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("31"));
 }
 
+// The work after the first picture (loading the chosen sound) has run.
+void runAfterFirstFrame()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+TEST_F(SoundSettings, OnlyTheChosenSoundIsLoadedAfterTheFirstFrame)
+{
+    runAfterFirstFrame();
+    EXPECT_EQ(fake.preloaded, QStringList{appFolder() + QStringLiteral("/sound3.wav")});
+}
+
+class SilentSettings : public WindowTest {
+protected:
+    void prepare() override { writeFile(QStringLiteral("config.dat"), "01"); }
+};
+
+TEST_F(SilentSettings, NoSoundIsLoadedUntilOptionsChoosesOne)
+{
+    runAfterFirstFrame();
+    EXPECT_TRUE(fake.preloaded.isEmpty());
+    whenOptionsOpen([](OptionsDialog *dialog) { dialog->soundList()->setCurrentIndex(2); });
+    tap(1052);
+    EXPECT_EQ(fake.preloaded, QStringList{appFolder() + QStringLiteral("/sound2.wav")});
+}
+
 class DamagedSettings : public WindowTest {
 protected:
     void prepare() override { writeFile(QStringLiteral("config.dat"), "71"); }

@@ -38,6 +38,7 @@ public:
     }
     void play(const QString &soundPath) override { sounds.append(soundPath); }
     void keepOnClipboard(const QString &text) override { keptTexts.append(text); }
+    void preload(const QStringList &paths) override { preloaded += paths; }
     void exit(int status) override { exitStatuses.append(status); }
     std::optional<QString> openFile(QWidget *, const QString &filter) override { return answer(filter); }
     std::optional<QString> saveFile(QWidget *, const QString &filter) override { return answer(filter); }
@@ -54,6 +55,7 @@ public:
     QList<ShownMessage> messages;
     QStringList sounds;
     QStringList keptTexts;
+    QStringList preloaded;
     QList<int> exitStatuses;
     std::deque<std::optional<QString>> fileAnswers; // nothing = the user cancels
     QStringList fileFilters;
