@@ -98,7 +98,9 @@ class NestedDesktop:
     """Xvfb with weston on its X11 back end: a Wayland compositor with a seat (pointer,
     keyboard, clipboard) and no display hardware. Everything it starts, it stops."""
 
-    def __init__(self, snapshot_tool, size=(800, 600)):
+    # 640 x 480: three quarters of its height hold the layout 1.125 times, so the keyboard is
+    # drawn at scale 1 (scales go in quarter steps).
+    def __init__(self, snapshot_tool, size=(640, 480)):
         self.snapshot_tool = snapshot_tool
         self.size = size
         self.folder = tempfile.mkdtemp(prefix="wendrel-wayland-")
