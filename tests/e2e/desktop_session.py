@@ -167,6 +167,16 @@ class NestedDesktop:
         self.xdotool("mousemove", str(x), str(y), "click", "1")
         time.sleep(0.12)
 
+    def copy(self, text):
+        """Puts a text on the Wayland clipboard from another client."""
+        copier = subprocess.Popen(["wl-copy", text], env=self.environment(), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, start_new_session=True)
+        self.processes.append(copier)  # it serves from the background until the desktop stops
+        copier.wait(10)
+        deadline = time.monotonic() + 5
+        while self.clipboard() != text and time.monotonic() < deadline:
+            time.sleep(0.05)
+
     def clipboard(self):
         """The Wayland clipboard's text, or None when it holds none."""
         result = subprocess.run(["wl-paste", "--no-newline"], env=self.environment(), capture_output=True,
