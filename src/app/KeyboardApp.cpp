@@ -1,10 +1,14 @@
 #include "KeyboardApp.h"
 
 #include "DesktopMenu.h"
+#include "DraftKeeper.h"
+#include "EndSignals.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
+#include "TextArea.h"
 
 #include <QStyleFactory>
+#include <csignal>
 
 namespace wendrel {
 
@@ -29,8 +33,24 @@ int KeyboardApp::InitInstance()
     int status = 0;
     {
         QtPlatform platform(fillNewStartMenu);
-        KeyboardDialog dialog(platform.services());
+        const Platform real = platform.services();
+        // The window's end passes the draft keeper first (Exit and a close request end the draft).
+        DraftKeeper draft(defaultDraftFolder(), real.programEnd);
+        KeyboardDialog dialog(Platform{real.executable, real.messages, real.sound, draft, real.fileDialogs,
+                                       real.shell, real.startMenu});
+        draft.watch(dialog.textArea());
         dialog.OnInitDialog();
+        draft.restore(); // before the first paint
+
+        // A shutdown, a closed terminal or Ctrl+C ends the program as a close request does,
+        // but the draft stays, so the next start shows the text again.
+        EndSignals endSignals({SIGTERM, SIGHUP, SIGINT});
+        connect(&endSignals, &EndSignals::received, &dialog, [&] {
+            draft.keepDraftAtEnd();
+            dialog.close();
+        });
+        // The desktop session is about to end: the text goes to disk now.
+        connect(this, &QGuiApplication::commitDataRequest, &draft, [&] { draft.writeNow(); });
         status = exec();
     }
     // The window and the platform's objects are gone and the text is handed over; the

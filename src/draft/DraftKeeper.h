@@ -1,0 +1,68 @@
+#pragma once
+// Keeps the text area's draft on disk while the program runs and ends it at the program's end.
+// The application owns it; the keyboard window sees it only as the program's end (ProgramEnd),
+// which the keeper passes on after the draft is dealt with:
+// - Exit and a close request are the user's deliberate end: the text is kept in last-exit.txt
+//   and the draft is removed, so the next start is empty;
+// - an end asked for by a signal (keepDraftAtEnd first) writes the draft at once and keeps it,
+//   so the next start restores the text.
+#include "DraftStore.h"
+#include "DraftWriter.h"
+#include "Platform.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace wendrel {
+
+class TextArea;
+
+class DraftKeeper : public QObject, public ProgramEnd {
+    Q_OBJECT
+public:
+    // At most this long after a change the draft is handed to the writer, also while the user
+    // keeps typing.
+    static constexpr int writeDelayMs = 500;
+
+    DraftKeeper(const QString &folder, ProgramEnd &next, QObject *parent = nullptr);
+    ~DraftKeeper() override;
+
+    // The text area whose text is kept; changes are written from restore() on.
+    void watch(TextArea &text);
+    // Before the first paint: shows the text left by an earlier run, caret at its end. When
+    // there is no draft on disk (one stat) the draft is claimed after the first paint, so a
+    // plain start does no more work before it.
+    void restore();
+    // Writes the text now and waits until it is on disk (a session's "save your work").
+    void writeNow();
+    // The next end keeps the draft (an end asked for by a signal).
+    void keepDraftAtEnd() { keepDraft = true; }
+
+    // ProgramEnd: deals with the draft, then passes the end on (once).
+    void keepOnClipboard(const QString &text) override { next.keepOnClipboard(text); }
+    void exit(int status) override;
+
+    const DraftStore &store() const { return drafts; }
+    DraftWriter *writer() const { return draftWriter.get(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void claimAndRestore();
+    void onTextChanged();
+    void handOver();
+
+    DraftStore drafts;
+    ProgramEnd &next;
+    TextArea *text = nullptr;
+    std::unique_ptr<DraftWriter> draftWriter;
+    QTimer delay;
+    QString lastHandedOver;
+    bool restoring = false;
+    bool keepDraft = false;
+    bool ended = false;
+};
+
+} // namespace wendrel

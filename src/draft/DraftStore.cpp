@@ -1,0 +1,182 @@
+#include "DraftStore.h"
+
+#include "TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QtEndian>
+
+namespace wendrel {
+
+namespace {
+const QString lineGap = QStringLiteral("\r\n\r\n");
+} // namespace
+
+QString defaultDraftFolder()
+{
+    // Qt 6.4 has no standard location for user state; this is the XDG rule for it.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/wendrel");
+}
+
+DraftRead readDraft(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    DraftRead damaged{DraftRead::State::Damaged, {}};
+    // A named pipe or a device would block or never end; a folder cannot be a draft.
+    if (!info.isFile())
+        return damaged;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+        return damaged;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
+        return damaged;
+    const qsizetype units = (bytes.size() - 2) / 2;
+    QString text(units, Qt::Uninitialized);
+    const char *data = bytes.constData() + 2;
+    for (qsizetype i = 0; i < units; ++i)
+        text[i] = QChar(qFromLittleEndian<quint16>(data + 2 * i));
+    return {DraftRead::State::Readable, text};
+}
+
+std::optional<QString> moveAside(const QString &path)
+{
+    QString target = path + QStringLiteral(".bad");
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n) {
+        if (n > 1000)
+            return std::nullopt;
+        target = path + QStringLiteral(".bad.%1").arg(n);
+    }
+    // QFile::rename copies and removes when a plain rename fails; a folder needs QDir.
+    const bool renamed = QFileInfo(path).isDir() ? QDir().rename(path, target) : QFile::rename(path, target);
+    if (!renamed)
+        return std::nullopt;
+    return target;
+}
+
+DraftStore::DraftStore(QString folder) : draftFolder(std::move(folder)) {}
+
+DraftStore::~DraftStore() = default;
+
+bool DraftStore::firstDraftExists() const
+{
+    return QFileInfo::exists(draftPathFor(1));
+}
+
+QString DraftStore::draftPathFor(int n) const
+{
+    if (n == 1)
+        return draftFolder + QStringLiteral("/draft.txt");
+    return draftFolder + QStringLiteral("/draft-%1.txt").arg(n);
+}
+
+QString DraftStore::draftPath() const
+{
+    return number > 0 ? draftPathFor(number) : QString();
+}
+
+QString DraftStore::lastExitPath() const
+{
+    return draftFolder + QStringLiteral("/last-exit.txt");
+}
+
+std::unique_ptr<QLockFile> DraftStore::tryLock(int n) const
+{
+    auto file = std::make_unique<QLockFile>(draftPathFor(n) + QStringLiteral(".lock"));
+    // A copy holds its lock as long as it runs: only a lock whose process is gone is stale,
+    // never one that is merely old.
+    file->setStaleLockTime(0);
+    if (!file->tryLock(0))
+        return nullptr;
+    return file;
+}
+
+std::optional<QString> DraftStore::claim()
+{
+    if (claimed())
+        return QString();
+    if (!QDir().mkpath(draftFolder))
+        return std::nullopt;
+    for (int n = 1; n <= maxCopies; ++n) {
+        std::unique_ptr<QLockFile> held = tryLock(n);
+        if (!held)
+            continue;
+        DraftRead own = readDraft(draftPathFor(n));
+        if (own.state == DraftRead::State::Damaged) {
+            const std::optional<QString> aside = moveAside(draftPathFor(n));
+            if (!aside)
+                continue; // never write over a draft we could not keep
+            damaged.append(*aside);
+            own = {};
+        }
+        number = n;
+        lock = std::move(held);
+        return gatherLeftBehind(own.text);
+    }
+    return std::nullopt;
+}
+
+// Drafts of copies that ended without Exit and are not running now (their lock is free) join
+// this copy's text, so the next start shows everything that was typed.
+QString DraftStore::gatherLeftBehind(QString text)
+{
+    static const QRegularExpression draftName(QStringLiteral("^draft(?:-(\\d+))?\\.txt$"));
+    std::vector<std::unique_ptr<QLockFile>> heldLocks;
+    QStringList adopted;
+    const QStringList names = QDir(draftFolder).entryList({QStringLiteral("draft*.txt")}, QDir::AllEntries | QDir::System | QDir::Hidden, QDir::Name);
+    std::vector<int> numbers;
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = draftName.match(name);
+        if (!match.hasMatch())
+            continue;
+        const int n = match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
+        if (n != number && n >= 1)
+            numbers.push_back(n);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (int n : numbers) {
+        std::unique_ptr<QLockFile> held = tryLock(n);
+        if (!held)
+            continue; // a running copy's draft
+        const DraftRead other = readDraft(draftPathFor(n));
+        if (other.state == DraftRead::State::Damaged) {
+            if (const std::optional<QString> aside = moveAside(draftPathFor(n)))
+                damaged.append(*aside);
+            continue;
+        }
+        if (other.state == DraftRead::State::Readable) {
+            if (!other.text.isEmpty())
+                text += (text.isEmpty() ? QString() : lineGap) + other.text;
+            adopted.append(draftPathFor(n));
+        }
+        heldLocks.push_back(std::move(held));
+    }
+    // The merged text is on disk before the drafts it came from are removed.
+    if (!adopted.isEmpty() && writeTextFile(draftPath(), text)) {
+        for (const QString &path : adopted)
+            QFile::remove(path);
+    }
+    return text;
+}
+
+bool DraftStore::endDraft(const QString &text)
+{
+    if (!text.isEmpty() && (!QDir().mkpath(draftFolder) || !writeTextFile(lastExitPath(), text)))
+        return false;
+    if (claimed()) {
+        QFile::remove(draftPath());
+        lock.reset();
+        number = 0;
+    }
+    return true;
+}
+
+} // namespace wendrel

@@ -1,0 +1,75 @@
+#pragma once
+// The draft: the text of a running copy kept on disk, so that an end other than Exit (a kill,
+// a crash, a logout, a power cut) loses nothing. Each running copy owns one draft file in the
+// draft folder, held by a lock file: the first copy "draft.txt", a second one at the same time
+// "draft-2.txt", and so on. Drafts are in the program's own text-file format.
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLockFile;
+
+namespace wendrel {
+
+// $XDG_STATE_HOME/wendrel, usually ~/.local/state/wendrel.
+QString defaultDraftFolder();
+
+// What a draft file on disk holds.
+struct DraftRead {
+    enum class State { Missing, Readable, Damaged } state = State::Missing;
+    QString text;
+};
+// Damaged: not a regular file, unreadable, or not 0xFF 0xFE followed by whole 16-bit units.
+// Every unit is kept, a zero unit too (it does not end the text as it does for Load).
+DraftRead readDraft(const QString &path);
+// Renames a damaged draft to "<name>.bad" (or "<name>.bad.2", ... when that is taken, so an
+// earlier one is never overwritten); the new path, or nothing when it could not be renamed.
+std::optional<QString> moveAside(const QString &path);
+
+class DraftStore {
+public:
+    explicit DraftStore(QString folder);
+    ~DraftStore(); // releases this copy's draft for the next start
+
+    DraftStore(const DraftStore &) = delete;
+    DraftStore &operator=(const DraftStore &) = delete;
+
+    const QString &folder() const { return draftFolder; }
+    // One stat: whether the first copy's draft is on disk. Without it a start usually has
+    // nothing to restore and can claim its draft later.
+    bool firstDraftExists() const;
+
+    // Takes the first draft file that no running copy holds and returns the text to restore:
+    // this file's own text followed by the drafts left behind by copies that are gone (each
+    // after an empty line), which are then merged into this copy's draft. Damaged drafts are
+    // moved aside; a damaged draft that cannot be moved aside is left alone and its number
+    // skipped. Nothing when the folder cannot be made or every number is held.
+    std::optional<QString> claim();
+    bool claimed() const { return lock != nullptr; }
+    // This copy's draft file (after claim) and the file that keeps the text of the last Exit.
+    QString draftPath() const;
+    QString lastExitPath() const;
+    // Damaged drafts moved aside by claim, by their new paths.
+    const QStringList &movedAside() const { return damaged; }
+
+    // The deliberate end: a text that is not empty is kept in last-exit.txt, then this copy's
+    // draft is removed and released. False, with the draft left as it is, when last-exit.txt
+    // could not be written.
+    bool endDraft(const QString &text);
+
+    static constexpr int maxCopies = 64;
+    QString draftPathFor(int number) const;
+
+private:
+    std::unique_ptr<QLockFile> tryLock(int number) const;
+    QString gatherLeftBehind(QString text);
+
+    QString draftFolder;
+    int number = 0;
+    std::unique_ptr<QLockFile> lock;
+    QStringList damaged;
+};
+
+} // namespace wendrel

@@ -1,0 +1,65 @@
+#include "DraftWriter.h"
+
+#include "TextFile.h"
+
+#include <QDebug>
+
+namespace wendrel {
+
+DraftWriter::DraftWriter(QString path) : path(std::move(path)), thread([this] { run(); }) {}
+
+DraftWriter::~DraftWriter()
+{
+    {
+        std::lock_guard guard(mutex);
+        stopping = true;
+    }
+    wake.notify_one();
+    thread.join();
+}
+
+void DraftWriter::submit(const QString &text)
+{
+    {
+        std::lock_guard guard(mutex);
+        pending = text;
+    }
+    wake.notify_one();
+}
+
+bool DraftWriter::flush()
+{
+    std::unique_lock guard(mutex);
+    done.wait(guard, [this] { return !pending && !writing; });
+    return lastWriteOk;
+}
+
+int DraftWriter::writes() const
+{
+    std::lock_guard guard(mutex);
+    return written;
+}
+
+void DraftWriter::run()
+{
+    std::unique_lock guard(mutex);
+    for (;;) {
+        wake.wait(guard, [this] { return pending || stopping; });
+        if (!pending)
+            return; // stopping with nothing left to write
+        const QString text = std::move(*pending);
+        pending.reset();
+        writing = true;
+        guard.unlock();
+        const bool ok = writeTextFile(path, text);
+        if (!ok && lastWriteOk) // once, not at every change of a full disk
+            qWarning("wendrel: cannot write the draft %s", qPrintable(path));
+        guard.lock();
+        writing = false;
+        lastWriteOk = ok;
+        ++written;
+        done.notify_all();
+    }
+}
+
+} // namespace wendrel
