@@ -2,6 +2,7 @@
 
 #include "TextArea.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -14,18 +15,23 @@ DraftKeeper::DraftKeeper(const QString &folder, ProgramEnd &next, QObject *paren
     delay.setSingleShot(true);
     delay.setInterval(writeDelayMs);
     connect(&delay, &QTimer::timeout, this, &DraftKeeper::handOver);
+    // An end that passed neither Exit nor a signal: what is typed still reaches the disk.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!ended && delay.isActive())
+            handOver();
+    });
 }
 
 DraftKeeper::~DraftKeeper()
 {
-    // An end that passed neither Exit nor a signal: what is typed still reaches the disk.
-    if (!ended && draftWriter && delay.isActive())
+    if (!ended && delay.isActive() && editor)
         handOver();
 }
 
 void DraftKeeper::watch(TextArea &area)
 {
     text = &area;
+    editor = area.widget();
     connect(area.widget()->document(), &QTextDocument::contentsChanged, this, &DraftKeeper::onTextChanged);
 }
 

@@ -11,6 +11,7 @@
 #include "Platform.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -57,6 +58,7 @@ private:
     DraftStore drafts;
     ProgramEnd &next;
     TextArea *text = nullptr;
+    QPointer<QObject> editor; // the text area's widget, destroyed before the text area
     std::unique_ptr<DraftWriter> draftWriter;
     QTimer delay;
     QString lastHandedOver;

@@ -1,5 +1,7 @@
 #include "TextArea.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -96,7 +98,16 @@ void TextArea::scrollCaret()
 
 void TextArea::copySelection()
 {
-    edit->copy();
+    // The editor's own copy would turn non-breaking spaces into spaces and line separators
+    // (U+2028) into line feeds; the clipboard gets the characters as they are, with each line
+    // break as a line feed.
+    const QTextCursor cursor = edit->textCursor();
+    if (!cursor.hasSelection())
+        return;
+    QString selected = cursor.selectedText();
+    selected.replace(QChar(paragraphSeparator), QChar(lineFeed));
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(selected);
 }
 
 void TextArea::pasteClipboard()

@@ -102,6 +102,20 @@ TEST_F(Document, CopyCopiesTheWholeTextAndLeavesTheCaretAtTheSelectionStart)
     EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1088))], 1);
 }
 
+TEST_F(Document, CopyAndExitHandOverExactlyTheTextsCharacters)
+{
+    // Non-breaking spaces and line separators stay; line breaks become line feeds.
+    const QString value = QStringLiteral("a\u00a0b\u2028c\r\nd\u00a0");
+    setText(value, 2);
+    tap(1062); // Fn
+    tap(1088); // Copy
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00a0b\u2028c\nd\u00a0"));
+    EXPECT_EQ(text(), value);
+    QGuiApplication::clipboard()->clear();
+    window->onExitButton();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00a0b\u2028c\nd\u00a0"));
+}
+
 TEST_F(Document, CopyOfAnEmptyTextLeavesTheClipboardAlone)
 {
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));

@@ -25,8 +25,13 @@ export QT_QPA_PLATFORM=xcb XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/con
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$work/runtime"
 
-start_x() {
-  export DISPLAY=":$((300 + RANDOM % 300))"
+start_x() { # on a display number that no other server uses
+  local number
+  for _ in $(seq 50); do
+    number=$((400 + RANDOM % 500))
+    [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] || break
+  done
+  export DISPLAY=":$number"
   Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.05; done
@@ -45,7 +50,7 @@ start_app() {
     window="$(xdotool search --onlyvisible --name '^Wendrel$' 2>/dev/null | head -1)" && [ -n "$window" ] && break
     sleep 0.1
   done
-  [ -n "$window" ] || { echo "FAIL: no window"; exit 1; }
+  [ -n "$window" ] || { echo "FAIL: no window"; tail -20 "$work/wendrel.log"; exit 1; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
   origin_x=$X origin_y=$Y scale=$((WIDTH / 240))
   sleep 0.5 # the first paint and the claim of the draft
@@ -80,7 +85,8 @@ type_text() { # small letters and spaces; "|" is Enter
 }
 # The text as Fn + Copy puts it on the clipboard (a marker when Copy leaves it untouched).
 shown_text() {
-  printf 'untouched' | xclip -selection clipboard -in
+  # xclip serves the marker from the background: keep it off this function's output.
+  printf 'untouched' | xclip -selection clipboard -in >/dev/null 2>&1
   sleep 0.2
   tap fn
   tap save
@@ -90,7 +96,6 @@ shown_text() {
 
 failures=0
 expect() { # what, got, expected
-  echo "  ($SECONDS s)"
   if [ "$2" == "$3" ]; then
     echo "PASS: $1"
   else

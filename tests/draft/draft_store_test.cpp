@@ -1,0 +1,299 @@
+// The draft's files on their own: where they live, restore, atomic replacement, damaged
+// drafts, several copies at once, the deliberate end, the writer thread and the end signals.
+#include "DraftStore.h"
+#include "DraftWriter.h"
+#include "EndSignals.h"
+#include "TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace wendrel;
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class Drafts : public ::testing::Test {
+protected:
+    QString folder() const { return dir.path() + QStringLiteral("/wendrel"); }
+    QString path(const QString &name) const { return folder() + u'/' + name; }
+    QStringList files() const
+    {
+        return QDir(folder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST(DraftFolder, FollowsTheXdgRuleForUserState)
+{
+    const QByteArray saved = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", "/tmp/state-here");
+    EXPECT_EQ(defaultDraftFolder(), QStringLiteral("/tmp/state-here/wendrel"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(defaultDraftFolder(), QDir::homePath() + QStringLiteral("/.local/state/wendrel"));
+    qputenv("XDG_STATE_HOME", "relative/state"); // not absolute: ignored, as XDG says
+    EXPECT_EQ(defaultDraftFolder(), QDir::homePath() + QStringLiteral("/.local/state/wendrel"));
+    qputenv("XDG_STATE_HOME", saved);
+}
+
+TEST_F(Drafts, AWrittenDraftComesBackWithEveryCharacter)
+{
+    const QString texts[] = {
+        QStringLiteral("Hello world\r\nAbc"),
+        QStringLiteral("A\u00a0B\u2028C\u2029D"),
+        QString::fromUtf16(u"zero\0inside", 11),
+        QString(QChar(0xD800)) + QStringLiteral("lone surrogate"),
+        QString(1 << 20, u'x'),
+    };
+    for (const QString &text : texts) {
+        {
+            DraftStore store(folder());
+            ASSERT_TRUE(store.claim().has_value());
+            EXPECT_EQ(store.draftPath(), path(QStringLiteral("draft.txt")));
+            DraftWriter writer(store.draftPath());
+            writer.submit(text);
+            ASSERT_TRUE(writer.flush());
+            EXPECT_EQ(bytesOf(store.draftPath()), encodeTextFile(text)); // the program's own format
+        }
+        DraftStore next(folder());
+        EXPECT_TRUE(next.firstDraftExists());
+        EXPECT_EQ(next.claim(), text);
+        QFile::remove(next.draftPath());
+    }
+}
+
+TEST_F(Drafts, AStartWithoutADraftIsEmptyAndWritesNothing)
+{
+    DraftStore store(folder());
+    EXPECT_FALSE(store.firstDraftExists());
+    EXPECT_EQ(store.claim(), QString());
+    EXPECT_EQ(files(), QStringList{QStringLiteral("draft.txt.lock")});
+}
+
+// A copy killed in the middle of writing its draft (after the bytes, before the commit) leaves
+// its earlier draft readable and a lock whose process is gone; the next start restores it.
+TEST_F(Drafts, AWriteInterruptedBeforeItsCommitLeavesTheOldDraft)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        DraftStore store(folder());
+        if (!store.claim() || !writeTextFile(store.draftPath(), QStringLiteral("the old draft")))
+            _exit(3);
+        QSaveFile file(store.draftPath());
+        if (!file.open(QIODevice::WriteOnly))
+            _exit(4);
+        file.write(encodeTextFile(QString(100000, u'n')));
+        file.flush();
+        ::kill(getpid(), SIGKILL); // before commit()
+        _exit(5);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << WEXITSTATUS(status);
+    DraftStore next(folder());
+    EXPECT_EQ(next.claim(), QStringLiteral("the old draft"));
+    EXPECT_EQ(next.draftPath(), path(QStringLiteral("draft.txt"))); // the dead copy's lock is stale
+}
+
+TEST_F(Drafts, ADamagedDraftIsMovedAsideAndTheStartIsEmpty)
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"empty file", QByteArray()},
+        {"no byte-order mark", QByteArray("hello", 5)},
+        {"big-endian mark", QByteArray("\xFE\xFF\x00h", 4)},
+        {"odd length", QByteArray("\xFF\xFEh\x00i", 5)},
+    };
+    QDir().mkpath(folder());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(path(QStringLiteral("draft.txt")), c.bytes);
+        DraftStore store(folder());
+        EXPECT_EQ(store.claim(), QString());
+        EXPECT_EQ(store.draftPath(), path(QStringLiteral("draft.txt")));
+        EXPECT_FALSE(QFile::exists(store.draftPath()));
+        ASSERT_EQ(store.movedAside().size(), 1);
+        EXPECT_EQ(bytesOf(store.movedAside()[0]), c.bytes); // kept, never overwritten
+    }
+    // Each damaged draft got a name of its own.
+    EXPECT_EQ(files(), (QStringList{"draft.txt.bad", "draft.txt.bad.2", "draft.txt.bad.3", "draft.txt.bad.4"}));
+}
+
+TEST_F(Drafts, AFolderWhereTheDraftBelongsIsMovedAside)
+{
+    QDir().mkpath(path(QStringLiteral("draft.txt")));
+    DraftStore store(folder());
+    EXPECT_EQ(store.claim(), QString());
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("draft.txt.bad"))).isDir());
+}
+
+TEST_F(Drafts, AnUnreadableDraftIsMovedAside)
+{
+    QDir().mkpath(folder());
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    writeBytes(path(QStringLiteral("draft.txt")), encodeTextFile(QStringLiteral("secret")));
+    ::chmod(qPrintable(path(QStringLiteral("draft.txt"))), 0);
+    DraftStore store(folder());
+    EXPECT_EQ(store.claim(), QString());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("draft.txt.bad"))));
+}
+
+TEST_F(Drafts, ADamagedDraftThatCannotBeMovedAsideIsNeverWrittenOver)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    QDir().mkpath(folder());
+    writeBytes(path(QStringLiteral("draft.txt")), QByteArray("not a draft"));
+    ::chmod(qPrintable(folder()), 0555);
+    DraftStore store(folder());
+    EXPECT_FALSE(store.claim().has_value()); // no lock can be made either
+    ::chmod(qPrintable(folder()), 0755);
+    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), QByteArray("not a draft"));
+}
+
+TEST_F(Drafts, TwoRunningCopiesKeepDraftsOfTheirOwn)
+{
+    auto first = std::make_unique<DraftStore>(folder());
+    auto second = std::make_unique<DraftStore>(folder());
+    ASSERT_TRUE(first->claim().has_value());
+    ASSERT_TRUE(second->claim().has_value());
+    EXPECT_EQ(first->draftPath(), path(QStringLiteral("draft.txt")));
+    EXPECT_EQ(second->draftPath(), path(QStringLiteral("draft-2.txt")));
+    ASSERT_TRUE(writeTextFile(first->draftPath(), QStringLiteral("first")));
+    ASSERT_TRUE(writeTextFile(second->draftPath(), QStringLiteral("second")));
+
+    // The first copy is gone (killed); a new start takes its draft, not the running second's.
+    first.reset();
+    {
+        DraftStore third(folder());
+        EXPECT_EQ(third.claim(), QStringLiteral("first"));
+        EXPECT_EQ(third.draftPath(), path(QStringLiteral("draft.txt")));
+        EXPECT_EQ(bytesOf(path(QStringLiteral("draft-2.txt"))), encodeTextFile(QStringLiteral("second")));
+    }
+
+    // Both gone: the next start restores both texts, merged into its own draft.
+    second.reset();
+    DraftStore next(folder());
+    const QString merged = QStringLiteral("first\r\n\r\nsecond");
+    EXPECT_EQ(next.claim(), merged);
+    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(merged));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("draft-2.txt"))));
+}
+
+TEST_F(Drafts, ALeftBehindDraftIsTakenOverWhenTheOwnIsMissing)
+{
+    QDir().mkpath(folder());
+    writeBytes(path(QStringLiteral("draft-3.txt")), encodeTextFile(QStringLiteral("third copy's text")));
+    writeBytes(path(QStringLiteral("draft-4.txt")), QByteArray("damaged"));
+    writeBytes(path(QStringLiteral("draft-5.txt.Ab12Cd")), QByteArray("a temporary file of a write"));
+    DraftStore store(folder());
+    EXPECT_FALSE(store.firstDraftExists());
+    EXPECT_EQ(store.claim(), QStringLiteral("third copy's text"));
+    EXPECT_EQ(store.draftPath(), path(QStringLiteral("draft.txt")));
+    EXPECT_EQ(store.movedAside(), QStringList{path(QStringLiteral("draft-4.txt.bad"))});
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("draft-3.txt"))));
+}
+
+TEST_F(Drafts, TheDeliberateEndKeepsTheTextInLastExitAndRemovesTheDraft)
+{
+    {
+        DraftStore store(folder());
+        ASSERT_TRUE(store.claim().has_value());
+        ASSERT_TRUE(writeTextFile(store.draftPath(), QStringLiteral("typed")));
+        EXPECT_TRUE(store.endDraft(QStringLiteral("typed\r\nlast")));
+        EXPECT_FALSE(store.claimed());
+    }
+    EXPECT_EQ(bytesOf(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("draft.txt"))));
+    {
+        // An empty text at Exit keeps the earlier last-exit.txt.
+        DraftStore store(folder());
+        EXPECT_EQ(store.claim(), QString());
+        EXPECT_TRUE(store.endDraft(QString()));
+    }
+    EXPECT_EQ(bytesOf(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
+}
+
+TEST_F(Drafts, WhenLastExitCannotBeWrittenTheDraftStays)
+{
+    DraftStore store(folder());
+    ASSERT_TRUE(store.claim().has_value());
+    ASSERT_TRUE(writeTextFile(store.draftPath(), QStringLiteral("keep me")));
+    QDir().mkpath(path(QStringLiteral("last-exit.txt"))); // a folder in its way
+    EXPECT_FALSE(store.endDraft(QStringLiteral("keep me")));
+    EXPECT_TRUE(store.claimed());
+    EXPECT_EQ(bytesOf(store.draftPath()), encodeTextFile(QStringLiteral("keep me")));
+}
+
+TEST_F(Drafts, TheWriterWritesTheLatestTextAndReportsFailure)
+{
+    QDir().mkpath(folder());
+    {
+        DraftWriter writer(path(QStringLiteral("draft.txt")));
+        for (int i = 0; i < 200; ++i)
+            writer.submit(QString::number(i));
+        EXPECT_TRUE(writer.flush());
+        EXPECT_LE(writer.writes(), 200); // texts handed in during a write replace each other
+        EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("199")));
+        writer.submit(QStringLiteral("pending at the end"));
+    } // the destructor writes what is pending
+    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("pending at the end")));
+
+    DraftWriter nowhere(dir.path() + QStringLiteral("/no/such/folder/draft.txt"));
+    nowhere.submit(QStringLiteral("x"));
+    EXPECT_FALSE(nowhere.flush());
+}
+
+TEST(EndSignalsTest, ASignalArrivesThroughTheEventLoop)
+{
+    EndSignals endSignals({SIGTERM, SIGHUP});
+    QSignalSpy spy(&endSignals, &EndSignals::received);
+    ::raise(SIGHUP);
+    ::raise(SIGTERM);
+    ASSERT_TRUE(spy.wait(2000) || spy.size() > 0);
+    if (spy.size() < 2)
+        spy.wait(500);
+    ASSERT_EQ(spy.size(), 2);
+    EXPECT_EQ(spy[0][0].toInt(), SIGHUP);
+    EXPECT_EQ(spy[1][0].toInt(), SIGTERM);
+}
+
+TEST(EndSignalsTest, AnIgnoredSignalStaysIgnored)
+{
+    std::signal(SIGHUP, SIG_IGN);
+    {
+        EndSignals endSignals({SIGHUP});
+        QSignalSpy spy(&endSignals, &EndSignals::received);
+        ::raise(SIGHUP);
+        EXPECT_FALSE(spy.wait(200));
+    }
+    std::signal(SIGHUP, SIG_DFL);
+}
