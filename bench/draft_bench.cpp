@@ -1,0 +1,146 @@
+// The draft's cost in the real window on the offscreen platform: the longest pause of the
+// event loop while the draft of a long text is written, and a tap to its character with and
+// without drafts being written.
+#include "DraftKeeper.h"
+#include "KeyButton.h"
+#include "KeyboardDialog.h"
+#include "QtPlatform.h"
+#include "TextArea.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <benchmark/benchmark.h>
+
+using namespace wendrel;
+
+namespace {
+
+// The window as the application builds it, optionally with its draft keeper.
+struct Window {
+    explicit Window(bool withDraft)
+    {
+        const Platform real = platform.services();
+        if (withDraft)
+            keeper = std::make_unique<DraftKeeper>(folder.path(), real.programEnd);
+        dialog = std::make_unique<KeyboardDialog>(Platform{real.executable, real.messages, real.sound,
+                                                           keeper ? *keeper : real.programEnd,
+                                                           real.fileDialogs, real.shell, real.startMenu});
+        if (keeper)
+            keeper->watch(dialog->textArea());
+        dialog->OnInitDialog();
+        if (keeper)
+            keeper->restore();
+        QTest::qWait(50); // the first paint; the draft is claimed after it
+    }
+    ~Window()
+    {
+        dialog.reset();
+        keeper.reset();
+    }
+    QTemporaryDir folder;
+    QtPlatform platform;
+    std::unique_ptr<DraftKeeper> keeper;
+    std::unique_ptr<KeyboardDialog> dialog;
+};
+
+QString notes(qsizetype length)
+{
+    QString text;
+    while (text.size() < length)
+        text += QString(62, u'x') + QStringLiteral("\r\n");
+    text.truncate(length);
+    return text;
+}
+
+// Runs the event loop until done() and returns the longest gap between ticks of a 1 ms timer:
+// how long the loop could not answer a tap.
+template <typename Done>
+double longestPauseMs(Done done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = clock.nsecsElapsed();
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    ticker.start(1);
+    while (!done() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QCoreApplication::processEvents();
+    longest = std::max(longest, clock.nsecsElapsed() - last);
+    return double(longest) / 1e6;
+}
+
+// One change of a long text, then the event loop until its draft is on disk: the longest
+// pause of the loop in that time (the delay before the write included).
+void draftWritePause(benchmark::State &state)
+{
+    Window window(true);
+    window.dialog->textArea().pushText(notes(state.range(0)));
+    QTest::qWait(DraftKeeper::writeDelayMs + 200);
+    window.keeper->writer()->flush();
+    QPlainTextEdit *edit = window.dialog->textArea().widget();
+    double longest = 0;
+    for (auto _ : state) {
+        const int before = window.keeper->writer()->writes();
+        QTextCursor cursor(edit->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringLiteral("y"));
+        const double pause = longestPauseMs([&] { return window.keeper->writer()->writes() > before; });
+        longest = std::max(longest, pause);
+        state.SetIterationTime(pause / 1000);
+    }
+    state.counters["longest_pause_ms"] = longest;
+}
+BENCHMARK(draftWritePause)->Arg(1 << 20)->Arg(10 << 20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// From the click on a key to the character in the text area, painted; the slowest tap too.
+// With drafts, the text is written every half second while the taps go on.
+void tapToCharacter(benchmark::State &state)
+{
+    Window window(state.range(1) == 1);
+    window.dialog->textArea().pushText(notes(state.range(0)));
+    KeyButton *key = window.dialog->key(1004); // "e"
+    KeyButton *backSpace = window.dialog->key(1065);
+    QWidget *edit = window.dialog->textArea().widget()->viewport();
+    QElapsedTimer clock;
+    double slowest = 0;
+    for (auto _ : state) {
+        clock.start();
+        QTest::mouseClick(key, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        edit->repaint();
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        slowest = std::max(slowest, seconds * 1000);
+        state.SetIterationTime(seconds);
+        QTest::mouseClick(backSpace, Qt::LeftButton); // keep the text's length
+        QCoreApplication::processEvents();
+    }
+    state.counters["slowest_ms"] = slowest;
+    if (window.keeper)
+        state.counters["drafts_written"] = window.keeper->writer()->writes();
+}
+BENCHMARK(tapToCharacter)
+    ->ArgNames({"length", "drafts"})
+    ->Args({0, 0})->Args({0, 1})->Args({100000, 0})->Args({100000, 1})->Args({1 << 20, 0})->Args({1 << 20, 1})
+    ->UseManualTime()->MinTime(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
