@@ -40,7 +40,7 @@ start_x() { # on a display number that no other server uses
 stop_x() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; xvfb=""; }
 
 # Starts wendrel with its drafts in state folder $1 and waits for its window.
-origin_x=0 origin_y=0 scale=1
+origin_x=0 origin_y=0 width=240
 start_app() {
   # A background job of a script starts with SIGINT ignored; a user's program does not.
   XDG_STATE_HOME="$1" env --default-signal=INT "$wendrel" >>"$work/wendrel.log" 2>&1 &
@@ -52,7 +52,7 @@ start_app() {
   done
   [ -n "$window" ] || { echo "FAIL: no window"; tail -20 "$work/wendrel.log"; exit 1; }
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  origin_x=$X origin_y=$Y scale=$((WIDTH / 240))
+  origin_x=$X origin_y=$Y width=$WIDTH # the layout is drawn at the window's scale
   sleep 0.5 # the first paint and the claim of the draft
 }
 # Waits for the program to end; its exit status in $status.
@@ -66,10 +66,10 @@ wait_app() {
 
 tap() { # role [typed character as a number]
   local line
-  line="$(echo "$centres" | awk -v r="$1" -v c="${2:-0}" '$1 == r && $2 == c {print $3, $4; exit}')"
+  line="$(echo "$centres" | awk -v r="$1" -v c="${2:-0}" -v ox="$origin_x" -v oy="$origin_y" -v w="$width" \
+    '$1 == r && $2 == c {s = w / 240; printf "%d %d", ox + $3 * s, oy + $4 * s; exit}')"
   [ -n "$line" ] || { echo "FAIL: no key $1 $2"; exit 1; }
-  set -- $line
-  xdotool mousemove --sync $((origin_x + $1 * scale)) $((origin_y + $2 * scale)) click 1
+  xdotool mousemove --sync $line click 1
   sleep 0.05
 }
 type_text() { # small letters and spaces; "|" is Enter
