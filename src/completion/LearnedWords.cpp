@@ -276,7 +276,9 @@ LearnedWords::LoadResult LearnedWords::load(const QString &path)
     QFile file(path);
     if (!file.exists())
         return LoadResult::Missing;
-    if (file.open(QIODevice::ReadOnly) && parse(file.readAll()))
+    if (!file.open(QIODevice::ReadOnly))
+        return LoadResult::Unreadable;
+    if (parse(file.readAll()))
         return LoadResult::Loaded;
     file.close();
     // Kept aside rather than lost, and not read again at the next start.

@@ -57,8 +57,9 @@ public:
             f(it->first, it->second);
     }
 
-    enum class LoadResult { Loaded, Missing, Damaged };
-    // A damaged file is renamed to path + ".damaged" and the store starts empty.
+    enum class LoadResult { Loaded, Missing, Damaged, Unreadable };
+    // A damaged file is renamed to path + ".damaged" and the store starts empty. A file that
+    // cannot be opened (its permissions) is left alone; it must then not be saved over.
     LoadResult load(const QString &path);
     bool save(const QString &path);
     bool isDirty() const { return dirty; }

@@ -113,7 +113,8 @@ void WordCompletion::ensureLoaded()
     if (completion)
         return;
     completion = std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
-    completion->learned().load(learnedWordsPath());
+    // What cannot be read is not replaced by what is learned from now on.
+    keepLearned = completion->learned().load(learnedWordsPath()) != LearnedWords::LoadResult::Unreadable;
 }
 
 // The text before a position of the document, enough of it for completion; a line break
@@ -191,7 +192,7 @@ void WordCompletion::onTapped(int cell)
 
 void WordCompletion::save()
 {
-    if (!completion || !completion->learned().isDirty())
+    if (!completion || !keepLearned || !completion->learned().isDirty())
         return;
     const QString path = learnedWordsPath();
     QDir().mkpath(QFileInfo(path).path());

@@ -54,6 +54,7 @@ private:
     QTimer saveTimer;
     QRect textRect;
     bool on = false;
+    bool keepLearned = true;
 };
 
 } // namespace wendrel

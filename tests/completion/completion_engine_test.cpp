@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace wendrel;
@@ -241,5 +242,15 @@ TEST(CompletionLearning, FileRoundTripAndDamagedFilesMovedAside)
         QFile aside(path + QStringLiteral(".damaged"));
         ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
         EXPECT_EQ(aside.readAll(), bytes);
+    }
+    if (geteuid() != 0) { // root reads any file
+        QFile locked(path);
+        ASSERT_TRUE(locked.open(QIODevice::WriteOnly));
+        locked.write("wendrel-learned-words 1\n");
+        locked.close();
+        locked.setPermissions(QFileDevice::WriteOwner);
+        CompletionEngine fresh(builtInDictionary());
+        EXPECT_EQ(fresh.learned().load(path), LearnedWords::LoadResult::Unreadable);
+        EXPECT_TRUE(QFile::exists(path)); // left where it is
     }
 }
