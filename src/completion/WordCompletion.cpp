@@ -57,6 +57,7 @@ void WordCompletion::setOn(bool value)
         candidateStrip = new CandidateStrip(&window);
         connect(candidateStrip, &CandidateStrip::tapped, this, &WordCompletion::onTapped);
         connect(candidateStrip, &CandidateStrip::firstPainted, this, [this] {
+            painted = true;
             QTimer::singleShot(0, this, [this] {
                 ensureLoaded();
                 refresh();
@@ -141,6 +142,9 @@ void WordCompletion::refresh()
         candidateStrip->setCandidates({});
         return;
     }
+    // A text restored before the first paint does not load the words early; the paint does.
+    if (!completion && !painted)
+        return;
     ensureLoaded();
     candidateStrip->setCandidates(completion->candidates(textBefore(cursor.position()), window.state().capsOn == 1));
 }
@@ -151,7 +155,7 @@ void WordCompletion::onContentsChange(int position, int removed, int added)
     if (!on || removed != 0 || added != 1)
         return;
     const QChar typed = text.widget()->document()->characterAt(position);
-    if (!endsWord(typed))
+    if (!endsWord(typed) || (!completion && !painted))
         return;
     ensureLoaded();
     const quint64 wordsBefore = completion->learned().total();

@@ -55,6 +55,7 @@ private:
     QRect textRect;
     bool on = false;
     bool keepLearned = true;
+    bool painted = false; // the strip has been painted: loading no longer delays the window
 };
 
 } // namespace wendrel
