@@ -2,9 +2,10 @@
 own pointer and keyboard: the window comes up at its size, taps type, Fn + Copy reaches the
 Wayland clipboard, and Exit (many times over, to catch an end that hangs now and then; once
 with the selection taken by another client meanwhile) and a close request end the program
-within seconds and leave the text on the clipboard.
+within seconds and leave the text on the clipboard, as SIGTERM, SIGHUP and SIGINT do.
     wayland_session.py WENDREL X11_SNAPSHOT KEY_TABLE_SOURCE [EXIT_ROUNDS]"""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -93,6 +94,11 @@ class Session:
         self.desktop.xdotool("key", "Return")
         return self.wait_for_end(time.monotonic())
 
+    def end_by_signal(self, number):
+        started = time.monotonic()
+        self.process.send_signal(number)
+        return self.wait_for_end(started)
+
     def close_through_close_box(self):
         """Clicks the close box of the window's title bar (Qt's own decoration on weston)."""
         started = time.monotonic()
@@ -150,11 +156,19 @@ def main():
         ends.append(session.close_through_close_box())
         expect("clipboard after the close box", desktop.clipboard(), "Closed")
 
+        # A shutdown, a closed terminal, Ctrl+C: the same end as a close request.
+        for number, word in ((signal.SIGTERM, "TERM"), (signal.SIGHUP, "HUP"), (signal.SIGINT, "INT")):
+            session = Session(desktop, wendrel, keys)
+            session.start()
+            session.type(list(word))
+            ends.append(session.end_by_signal(number))
+            expect("clipboard after SIG" + word, desktop.clipboard(), word.capitalize())
+
         print("ends took %s s (longest %.2f s)" % (", ".join("%.2f" % t for t in ends), max(ends)))
         slow = [t for t in ends if t > END_LIMIT]
         if slow:
             raise Failure("%d of %d ends took longer than %.0f s" % (len(slow), len(ends), END_LIMIT))
-        print("PASS: %d Exit rounds and a close request ended within %.0f s" % (rounds + 1, END_LIMIT))
+        print("PASS: %d Exit rounds, a close request and three signals ended within %.0f s" % (rounds + 1, END_LIMIT))
     except Failure as failure:
         print("FAIL:", failure)
         return 1
