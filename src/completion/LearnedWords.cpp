@@ -4,6 +4,7 @@
 #include "Files.h"
 
 #include <QFile>
+#include <QVarLengthArray>
 #include <algorithm>
 
 namespace wendrel {
@@ -134,11 +135,18 @@ void LearnedWords::noteUse(const QString &key)
 
 void LearnedWords::rebuildTop()
 {
+    std::vector<std::pair<quint32, const QString *>> counts;
+    counts.reserve(words.size());
+    for (const auto &[key, word] : words)
+        counts.push_back({word.count, &key});
+    const size_t kept = std::min(topSize, counts.size());
+    // Most used first; among equals in key order, as noteUse keeps them.
+    std::partial_sort(counts.begin(), counts.begin() + ptrdiff_t(kept), counts.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first > b.first : *a.second < *b.second;
+    });
     top.clear();
-    for (const auto &[key, word] : words) {
-        Q_UNUSED(word);
-        noteUse(key);
-    }
+    for (size_t i = 0; i < kept; ++i)
+        top.push_back(*counts[i].second);
 }
 
 const LearnedWords::Word *LearnedWords::find(const QString &key) const
@@ -220,14 +228,30 @@ QByteArray LearnedWords::serialise() const
 bool LearnedWords::parse(const QByteArray &bytes)
 {
     LearnedWords parsed(dictionary, maxWords, maxPairs);
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() < 2 || lines[0] != header)
+    if (!bytes.startsWith(header + '\n'))
         return false;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines[i];
+    // Words and pairs name the same strings: a pair takes the word's own copy (shared).
+    const auto shared = [&parsed](const QString &text) {
+        const auto it = parsed.words.find(text);
+        return it == parsed.words.end() ? text : it->first;
+    };
+    qsizetype lineStart = header.size() + 1;
+    while (lineStart < bytes.size()) {
+        qsizetype lineEnd = bytes.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = bytes.size();
+        const QByteArrayView line(bytes.constData() + lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
         if (line.isEmpty())
             continue;
-        const QList<QByteArray> fields = line.split('\t');
+        QVarLengthArray<QByteArrayView, 6> fields;
+        for (qsizetype fieldStart = 0;;) {
+            const qsizetype tab = line.indexOf('\t', fieldStart);
+            fields.append(line.sliced(fieldStart, (tab < 0 ? line.size() : tab) - fieldStart));
+            if (tab < 0 || fields.size() > 5)
+                break;
+            fieldStart = tab + 1;
+        }
         quint32 count = 0, lastUsed = 0;
         if (fields[0] == "uses" && fields.size() == 2) {
             if (!parseCount(fields[1], parsed.useCounter))
@@ -243,8 +267,8 @@ bool LearnedWords::parse(const QByteArray &bytes)
             word.dictionaryCount = dictionaryCountOf(dictionary, display.toLower());
             parsed.wordTotal += count;
         } else if (fields[0] == "p" && fields.size() == 5) {
-            const QString context = QString::fromUtf8(fields[1]);
-            const QString key = QString::fromUtf8(fields[2]);
+            const QString context = shared(QString::fromUtf8(fields[1]));
+            const QString key = shared(QString::fromUtf8(fields[2]));
             if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
                 || count == 0 || !parseCount(fields[4], lastUsed))
                 return false;
