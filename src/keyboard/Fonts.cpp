@@ -47,13 +47,19 @@ std::vector<CaptionSpace> captionSpaces(const ScaledLayout &layout)
 }
 
 // How much wider than its space the widest caption is (1 or less: every caption fits).
+// A single character is no wider than the font's pixel size, so the one-character captions
+// are measured (and their glyphs loaded, the slow part) only when that bound does not fit.
 qreal overflow(const QFont &font, const std::vector<CaptionSpace> &spaces)
 {
-    const QFontMetrics metrics(font);
+    const QFontMetricsF metrics(font);
+    const int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
     qreal worst = 0;
     for (const CaptionSpace &space : spaces) {
-        for (const QString &caption : space.captions)
-            worst = std::max(worst, qreal(metrics.horizontalAdvance(caption)) / std::max(1, space.width));
+        for (const QString &caption : space.captions) {
+            if (caption.size() == 1 && pixels <= space.width)
+                continue;
+            worst = std::max(worst, metrics.horizontalAdvance(caption) / std::max(1, space.width));
+        }
     }
     return worst;
 }
@@ -65,15 +71,18 @@ QFont captionFont(const ScaledLayout &layout, const QFont &base)
     int lowest = layoutHeight;
     for (const KeyDef &key : keyTable())
         lowest = std::min(lowest, layout.rect(key.rect).height());
-    QFont font = sansSerifWithCellHeight(lowest - 2 * layout.length(captionMarginY), base);
+    const int cellHeight = lowest - 2 * layout.length(captionMarginY);
     const std::vector<CaptionSpace> spaces = captionSpaces(layout);
-    int pixels = font.pixelSize();
-    // One step straight to about the right size, then down a pixel at a time.
-    if (const qreal over = overflow(font, spaces); over > 1) {
-        pixels = std::max(1, int(pixels / over));
-        font.setPixelSize(pixels);
-    }
-    while (pixels > 1 && overflow(font, spaces) > 1)
+    // Heights and widths grow with the pixel size, so the base font (loaded already) tells
+    // the size to load; loading a font at a size is the slow part. A pixel less at a time
+    // then makes up for the rounding of hinted metrics.
+    QFont font(base);
+    const int basePixels = base.pixelSize() > 0 ? base.pixelSize() : QFontInfo(base).pixelSize();
+    const qreal fit = std::min(qreal(cellHeight) / std::max(1, QFontMetrics(base).height()),
+                               1 / std::max(overflow(base, spaces), qreal(0.01)));
+    int pixels = std::max(1, int(basePixels * fit));
+    font.setPixelSize(pixels);
+    while (pixels > 1 && (QFontMetrics(font).height() > cellHeight || overflow(font, spaces) > 1))
         font.setPixelSize(--pixels);
     return font;
 }
