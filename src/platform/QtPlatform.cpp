@@ -11,10 +11,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
-#include <QSoundEffect>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QUrl>
@@ -45,49 +45,39 @@ void QtMessageBoxes::show(QWidget *parent, const QString &text, const QString &c
     box.exec();
 }
 
-QtSoundPlayer::QtSoundPlayer() = default;
-
-QtSoundPlayer::~QtSoundPlayer()
+// The key sounds' player lives in a module of its own (wendrel-sound), so that Qt Multimedia
+// and the audio and codec libraries under it are loaded only when a sound is chosen, after
+// the keyboard is on the screen, and not at every start.
+SoundPlayer *LazySoundPlayer::player()
 {
-    // Qt's shared sample cache deadlocks at program exit when a sample is still being loaded,
-    // so let any load in progress finish first (a key sound takes milliseconds).
-    QElapsedTimer waited;
-    waited.start();
-    const auto loading = [this] {
-        for (const QSoundEffect *effect : std::as_const(effects)) {
-            if (effect->status() == QSoundEffect::Loading)
-                return true;
-        }
-        return false;
+    if (triedLoading)
+        return loaded.get();
+    triedLoading = true;
+    const QStringList candidates = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/libwendrel-sound.so"),
+        QStringLiteral(WENDREL_MODULE_DIR "/libwendrel-sound.so"),
     };
-    while (loading() && waited.elapsed() < 2000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
+    for (const QString &candidate : candidates) {
+        QLibrary module(candidate);
+        using Create = SoundPlayer *(*)();
+        if (auto create = reinterpret_cast<Create>(module.resolve("wendrel_create_sound_player"))) {
+            loaded.reset(create());
+            break;
+        }
     }
-    qDeleteAll(effects);
+    return loaded.get(); // none: the keys stay silent, as without an audio device
 }
 
-QSoundEffect *QtSoundPlayer::effectFor(const QString &path)
+void LazySoundPlayer::play(const QString &path)
 {
-    QSoundEffect *&effect = effects[path];
-    if (!effect) {
-        effect = new QSoundEffect;
-        effect->setSource(QUrl::fromLocalFile(path)); // loads in the background
-    }
-    return effect;
+    if (SoundPlayer *sound = player())
+        sound->play(path);
 }
 
-void QtSoundPlayer::play(const QString &path)
+void LazySoundPlayer::preload(const QStringList &paths)
 {
-    for (QSoundEffect *effect : std::as_const(effects))
-        effect->stop();
-    effectFor(path)->play();
-}
-
-void QtSoundPlayer::preload(const QStringList &paths)
-{
-    for (const QString &path : paths)
-        effectFor(path);
+    if (SoundPlayer *sound = player())
+        sound->preload(paths);
 }
 
 namespace {

@@ -5,8 +5,6 @@
 #include <QHash>
 #include <memory>
 
-class QSoundEffect;
-
 namespace wendrel {
 
 class QtExecutablePath final : public ExecutablePath {
@@ -19,19 +17,18 @@ public:
     void show(QWidget *parent, const QString &text, const QString &caption, MessageType type) override;
 };
 
-// QSoundEffect per file, each loaded once on first use. Without an audio device the
-// effects stay silent and play() still returns at once.
-class QtSoundPlayer final : public SoundPlayer {
+// The key sounds, played by the wendrel-sound module (QSoundEffect per file), which is
+// loaded on first use. Without the module or an audio device the keys stay silent.
+class LazySoundPlayer final : public SoundPlayer {
 public:
-    QtSoundPlayer();
-    ~QtSoundPlayer() override;
     void play(const QString &path) override;
     void preload(const QStringList &paths) override;
 
 private:
-    QSoundEffect *effectFor(const QString &path);
+    SoundPlayer *player();
 
-    QHash<QString, QSoundEffect *> effects;
+    std::unique_ptr<SoundPlayer> loaded;
+    bool triedLoading = false;
 };
 
 class QtProgramEnd final : public ProgramEnd {
@@ -82,7 +79,7 @@ public:
 private:
     QtExecutablePath executable;
     QtMessageBoxes messages;
-    QtSoundPlayer sound;
+    LazySoundPlayer sound;
     QtProgramEnd programEnd;
     QtFileDialogs fileDialogs;
     QtShell shell;
