@@ -171,3 +171,30 @@ TEST(KeyboardScale, CaptionsFitTheirKeysAtEveryScale)
         }
     }
 }
+
+// The window is shown only once its keys are placed and visible, so its first picture is the
+// keyboard, not an empty background that the keys fill in later.
+TEST(KeyboardStartUp, WindowAppearsWithItsKeysInPlace)
+{
+    struct FirstShow : QObject {
+        KeyboardDialog *window = nullptr;
+        bool shown = false, keysReady = false;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (watched == window && event->type() == QEvent::Show && !shown) {
+                shown = true;
+                KeyButton *key = window->key(1007);
+                keysReady = key->isVisibleTo(window) && key->geometry().width() > 0
+                    && window->textArea().widget()->isVisibleTo(window);
+            }
+            return false;
+        }
+    } probe;
+    FakePlatform fake;
+    KeyboardDialog window(fake.services());
+    probe.window = &window;
+    window.installEventFilter(&probe);
+    window.OnInitDialog();
+    EXPECT_TRUE(probe.shown);
+    EXPECT_TRUE(probe.keysReady);
+}
