@@ -61,6 +61,8 @@ required=(
 for file in "${required[@]}"; do
   grep -qxF "$file" "$work/files" || fail "$file is not in the package"
 done
+# The key sounds play through a module of their own, loaded from the library folder.
+grep -qE '^/usr/lib/[^/]+/wendrel/libwendrel-sound\.so$' "$work/files" || fail "the key sounds' module is not in the package"
 programs=($(grep '^/usr/bin/.' "$work/files"))
 for program in "${programs[@]}"; do
   grep -qxF "/usr/share/man/man1/$(basename "$program").1.gz" "$work/files" ||
