@@ -23,6 +23,18 @@ for kind in floor wendrel; do
        "peak $(echo "$runs" | awk '{print $2}' | median) kB"
 done
 
+# The whole program as main() runs it: a start with no draft on disk (it must not be slower
+# than the window alone) and a start that restores the draft of a 1 MB text before its first paint.
+state="$(mktemp -d)"
+runs=$(for _ in $(seq 21); do XDG_STATE_HOME="$state" build-bench/bin/startup_probe program 2>/dev/null; done)
+echo "start-up of the program, no draft: $(echo "$runs" | awk '{print $1}' | median) ms to first paint"
+mkdir -p "$state/wendrel"
+{ printf '\xff\xfe'; head -c 1048576 /dev/zero | tr '\0' 'x' | fold -w 62 | sed 's/$/\r/' | iconv -t UTF-16LE; } \
+  >"$state/wendrel/draft.txt"
+runs=$(for _ in $(seq 21); do XDG_STATE_HOME="$state" build-bench/bin/startup_probe program 2>/dev/null; done)
+echo "start-up of the program, restoring a 1 MB draft: $(echo "$runs" | awk '{print $1}' | median) ms to first paint"
+rm -rf "$state"
+
 # Word completion: start-up with the option off and on (the first paint, and the peak memory
 # once the dictionary has loaded after it), the time per tap, and the keystroke savings on two
 # public-domain texts against presage's stock English model (installed here only to compare).

@@ -9,9 +9,24 @@
 
 namespace wendrel {
 
+namespace {
+// The text as the text area presents it, from the document's raw text.
+QString presented(QString raw)
+{
+    return raw.replace(QChar(0x2029), QStringLiteral("\r\n"));
+}
+} // namespace
+
+QString DraftKeeper::rawText() const
+{
+    return text->widget()->document()->toRawText();
+}
+
 DraftKeeper::DraftKeeper(const QString &folder, ProgramEnd &next, QObject *parent)
     : QObject(parent), drafts(folder), next(next)
 {
+    delay.setParent(this);
+    delay.setObjectName(QStringLiteral("draftDelay"));
     delay.setSingleShot(true);
     delay.setInterval(writeDelayMs);
     connect(&delay, &QTimer::timeout, this, &DraftKeeper::handOver);
@@ -64,8 +79,8 @@ void DraftKeeper::claimAndRestore()
     }
     for (const QString &aside : drafts.movedAside())
         qWarning("wendrel: a damaged draft was moved aside to %s", qPrintable(aside));
-    draftWriter = std::make_unique<DraftWriter>(drafts.draftPath());
-    lastHandedOver = *restored;
+    draftWriter = std::make_unique<DraftWriter>(drafts.draftPath(), presented);
+    lastHandedOver.reset(); // the first change is written whatever it is
     if (restored->isEmpty())
         return;
     restoring = true;
@@ -76,6 +91,7 @@ void DraftKeeper::claimAndRestore()
     text->setSelection(end, end);
     text->scrollCaret();
     restoring = false;
+    lastHandedOver = rawText();
     if (!typed.isEmpty())
         handOver();
 }
@@ -95,8 +111,10 @@ void DraftKeeper::handOver()
     delay.stop();
     if (!draftWriter || !text)
         return;
-    const QString current = text->pullText();
-    if (current == lastHandedOver)
+    // The document's own text is quick to take; making line breaks 13, 10 of a long text is
+    // not, so the writer's thread does that.
+    const QString current = rawText();
+    if (lastHandedOver && current == *lastHandedOver)
         return;
     lastHandedOver = current;
     draftWriter->submit(current);

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace wendrel {
 
@@ -54,6 +55,7 @@ private:
     void claimAndRestore();
     void onTextChanged();
     void handOver();
+    QString rawText() const;
 
     DraftStore drafts;
     ProgramEnd &next;
@@ -61,7 +63,7 @@ private:
     QPointer<QObject> editor; // the text area's widget, destroyed before the text area
     std::unique_ptr<DraftWriter> draftWriter;
     QTimer delay;
-    QString lastHandedOver;
+    std::optional<QString> lastHandedOver; // the document's raw text
     bool restoring = false;
     bool keepDraft = false;
     bool ended = false;

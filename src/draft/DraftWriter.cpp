@@ -6,7 +6,10 @@
 
 namespace wendrel {
 
-DraftWriter::DraftWriter(QString path) : path(std::move(path)), thread([this] { run(); }) {}
+DraftWriter::DraftWriter(QString path, std::function<QString(QString)> prepare)
+    : path(std::move(path)), prepare(std::move(prepare)), thread([this] { run(); })
+{
+}
 
 DraftWriter::~DraftWriter()
 {
@@ -47,10 +50,12 @@ void DraftWriter::run()
         wake.wait(guard, [this] { return pending || stopping; });
         if (!pending)
             return; // stopping with nothing left to write
-        const QString text = std::move(*pending);
+        QString text = std::move(*pending);
         pending.reset();
         writing = true;
         guard.unlock();
+        if (prepare)
+            text = prepare(std::move(text));
         const bool ok = writeTextFile(path, text);
         if (!ok && lastWriteOk) // once, not at every change of a full disk
             qWarning("wendrel: cannot write the draft %s", qPrintable(path));

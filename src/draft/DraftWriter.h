@@ -4,6 +4,7 @@
 // one is written next.
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -12,7 +13,9 @@ namespace wendrel {
 
 class DraftWriter {
 public:
-    explicit DraftWriter(QString path);
+    // prepare turns a handed-in text into the text to write, on the writer's thread (work
+    // that would otherwise hold up the caller).
+    explicit DraftWriter(QString path, std::function<QString(QString)> prepare = {});
     ~DraftWriter(); // writes what is pending, then stops
 
     DraftWriter(const DraftWriter &) = delete;
@@ -29,6 +32,7 @@ private:
     void run();
 
     const QString path;
+    const std::function<QString(QString)> prepare;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable done;
