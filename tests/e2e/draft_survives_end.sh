@@ -32,9 +32,10 @@ start_x() { # on a display number that no other server uses
     [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] || break
   done
   export DISPLAY=":$number"
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: a client that leaves (a killed wendrel) must not reset the server under the next one.
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb=$!
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.05; done
+  for _ in $(seq 100); do kill -0 "$xvfb" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && return; sleep 0.05; done
   echo "FAIL: Xvfb did not start"; exit 1
 }
 stop_x() { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; xvfb=""; }
