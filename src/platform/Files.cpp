@@ -1,6 +1,7 @@
 #include "Files.h"
 
 #include <QSaveFile>
+#include <QSysInfo>
 
 namespace wendrel {
 
@@ -18,6 +19,11 @@ bool replaceFile(const QString &path, const QByteArray &bytes)
 
 void appendUtf16le(QByteArray &bytes, QStringView text)
 {
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // Already in that order: one copy (a long text's draft is encoded at every change).
+        bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        return;
+    }
     bytes.reserve(bytes.size() + text.size() * 2);
     for (QChar ch : text) {
         bytes.append(char(ch.unicode() & 0xFF));
