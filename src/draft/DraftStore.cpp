@@ -119,6 +119,7 @@ std::optional<QString> DraftStore::claim()
         }
         number = n;
         lock = std::move(held);
+        removeUnfinishedWrites(n);
         return gatherLeftBehind(own.text);
     }
     return std::nullopt;
@@ -146,6 +147,7 @@ QString DraftStore::gatherLeftBehind(QString text)
         std::unique_ptr<QLockFile> held = tryLock(n);
         if (!held)
             continue; // a running copy's draft
+        removeUnfinishedWrites(n);
         const DraftRead other = readDraft(draftPathFor(n));
         if (other.state == DraftRead::State::Damaged) {
             if (const std::optional<QString> aside = moveAside(draftPathFor(n)))
@@ -165,6 +167,19 @@ QString DraftStore::gatherLeftBehind(QString text)
             QFile::remove(path);
     }
     return text;
+}
+
+// A write cut off before its commit (a kill, a power cut) leaves its temporary file,
+// "draft.txt.AbC123", beside the draft; only the copy holding that draft's lock may remove it.
+void DraftStore::removeUnfinishedWrites(int n) const
+{
+    static const QRegularExpression temporarySuffix(QStringLiteral("^[A-Za-z0-9]{6}$"));
+    const QString name = QFileInfo(draftPathFor(n)).fileName() + u'.';
+    const QDir dir(draftFolder);
+    for (const QString &entry : dir.entryList({name + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
+        if (temporarySuffix.match(entry.sliced(name.size())).hasMatch())
+            QFile::remove(dir.filePath(entry));
+    }
 }
 
 bool DraftStore::endDraft(const QString &text)

@@ -65,6 +65,7 @@ public:
 private:
     std::unique_ptr<QLockFile> tryLock(int number) const;
     QString gatherLeftBehind(QString text);
+    void removeUnfinishedWrites(int number) const;
 
     QString draftFolder;
     int number = 0;

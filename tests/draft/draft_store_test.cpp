@@ -114,9 +114,14 @@ TEST_F(Drafts, AWriteInterruptedBeforeItsCommitLeavesTheOldDraft)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << WEXITSTATUS(status);
+    // Where the file system has no unnamed temporary files, the cut-off write left a named one.
+    writeBytes(path(QStringLiteral("draft.txt.Ab12Cd")), QByteArray("\xFF\xFEn\x00"));
+    writeBytes(path(QStringLiteral("draft.txt.bad.10")), QByteArray("an earlier damaged draft"));
     DraftStore next(folder());
     EXPECT_EQ(next.claim(), QStringLiteral("the old draft"));
     EXPECT_EQ(next.draftPath(), path(QStringLiteral("draft.txt"))); // the dead copy's lock is stale
+    // The cut-off write's temporary file is gone; nothing else is touched.
+    EXPECT_EQ(files(), (QStringList{"draft.txt", "draft.txt.bad.10", "draft.txt.lock"}));
 }
 
 TEST_F(Drafts, ADamagedDraftIsMovedAsideAndTheStartIsEmpty)
