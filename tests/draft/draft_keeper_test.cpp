@@ -80,6 +80,15 @@ TEST_F(Draft, TypedTextReachesTheDraftSoonAfterTheChange)
     EXPECT_TRUE(fake.exitStatuses.isEmpty());
 }
 
+TEST_F(Draft, WithoutADraftTheDraftIsClaimedAfterTheFirstPaint)
+{
+    open();
+    EXPECT_FALSE(keeper->store().claimed()); // nothing but a look for draft.txt before it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keeper->store().claimed(); }, 3000));
+    EXPECT_TRUE(QFile::exists(draftFile() + QStringLiteral(".lock")));
+    EXPECT_FALSE(QFile::exists(draftFile()));
+}
+
 TEST_F(Draft, ADraftIsShownBeforeTheFirstPaintWithTheCaretAtItsEnd)
 {
     QDir().mkpath(folder());
