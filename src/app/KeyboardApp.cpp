@@ -1,21 +1,34 @@
 #include "KeyboardApp.h"
 
-#include "DesktopMenu.h"
+#include "DesktopEntries.h"
 #include "DraftKeeper.h"
 #include "EndSignals.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
 
+#include <QDir>
 #include <QStyleFactory>
 #include <csignal>
 
 namespace wendrel {
 
 namespace {
+// The desktop's menu is read by the wendrel-menu module (GLib's gio), loaded only here, at the
+// start that creates the Start Menu folder. Without the module the folder stays empty.
 void fillNewStartMenu(const QString &folder)
 {
-    fillStartMenu(folder, menuApplications());
+    using Read = void (*)(QList<MenuApplication> *);
+    const auto read = reinterpret_cast<Read>(
+        moduleFunction(QStringLiteral("libwendrel-menu.so"), "wendrel_menu_applications"));
+    if (!read) {
+        qWarning("wendrel: libwendrel-menu.so could not be loaded; the Start Menu folder %s stays empty",
+                 qUtf8Printable(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    QList<MenuApplication> applications;
+    read(&applications);
+    fillStartMenu(folder, applications);
 }
 } // namespace
 

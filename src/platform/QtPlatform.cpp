@@ -45,6 +45,20 @@ void QtMessageBoxes::show(QWidget *parent, const QString &text, const QString &c
     box.exec();
 }
 
+QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function)
+{
+    const QStringList candidates = {
+        QCoreApplication::applicationDirPath() + u'/' + moduleFileName,
+        QStringLiteral(WENDREL_MODULE_DIR "/") + moduleFileName,
+    };
+    for (const QString &candidate : candidates) {
+        QLibrary module(candidate);
+        if (QFunctionPointer found = module.resolve(function))
+            return found;
+    }
+    return nullptr;
+}
+
 // The key sounds' player lives in a module of its own (wendrel-sound), so that Qt Multimedia
 // and the audio and codec libraries under it are loaded only when a sound is chosen, after
 // the keyboard is on the screen, and not at every start.
@@ -53,18 +67,10 @@ SoundPlayer *LazySoundPlayer::player()
     if (triedLoading)
         return loaded.get();
     triedLoading = true;
-    const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + QStringLiteral("/libwendrel-sound.so"),
-        QStringLiteral(WENDREL_MODULE_DIR "/libwendrel-sound.so"),
-    };
-    for (const QString &candidate : candidates) {
-        QLibrary module(candidate);
-        using Create = SoundPlayer *(*)();
-        if (auto create = reinterpret_cast<Create>(module.resolve("wendrel_create_sound_player"))) {
-            loaded.reset(create());
-            break;
-        }
-    }
+    using Create = SoundPlayer *(*)();
+    if (auto create = reinterpret_cast<Create>(
+            moduleFunction(QStringLiteral("libwendrel-sound.so"), "wendrel_create_sound_player")))
+        loaded.reset(create());
     return loaded.get(); // none: the keys stay silent, as without an audio device
 }
 

@@ -7,6 +7,11 @@
 
 namespace wendrel {
 
+// A function of one of the program's modules (libwendrel-sound.so, libwendrel-menu.so), found
+// beside the executable (the build tree, a portable copy) or in <libdir>/wendrel (installed).
+// The module stays loaded. nullptr when neither place has a module that loads and has it.
+QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function);
+
 class QtExecutablePath final : public ExecutablePath {
 public:
     QString path() const override;

@@ -63,6 +63,8 @@ for file in "${required[@]}"; do
 done
 # The key sounds play through a module of their own, loaded from the library folder.
 grep -qE '^/usr/lib/[^/]+/wendrel/libwendrel-sound\.so$' "$work/files" || fail "the key sounds' module is not in the package"
+# The desktop's menu is read through a module as well, loaded when a new Start Menu is filled.
+grep -qE '^/usr/lib/[^/]+/wendrel/libwendrel-menu\.so$' "$work/files" || fail "the desktop menu's module is not in the package"
 programs=($(grep '^/usr/bin/.' "$work/files"))
 for program in "${programs[@]}"; do
   grep -qxF "/usr/share/man/man1/$(basename "$program").1.gz" "$work/files" ||
