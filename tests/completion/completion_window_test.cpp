@@ -2,6 +2,7 @@
 #include "CandidateStrip.h"
 #include "OptionsDialog.h"
 #include "WindowFixture.h"
+#include "FileBytes.h"
 
 #include <QCheckBox>
 #include <QTimer>
@@ -10,12 +11,6 @@ using namespace wendrel;
 using namespace wendrel::test;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Each window keeps its learned words in a folder of its own.
 class CompletionWindow : public WindowTest {
@@ -70,7 +65,7 @@ TEST_F(CompletionOff, OptionsSwitchesTheStripOnAtOnceAndTheChoiceSurvivesARestar
     EXPECT_TRUE(stripShown());
     EXPECT_EQ(textAreaHeight(), (76 - CandidateStrip::layoutHeight) * window->layoutScale());
     EXPECT_EQ(strip()->geometry().bottom() + 1, window->textArea().widget()->geometry().top() + 76 * window->layoutScale());
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("111"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("111"));
     type(QStringLiteral("th"));
     EXPECT_EQ(strip()->candidates().size(), 3);
 
@@ -82,7 +77,7 @@ TEST_F(CompletionOff, OptionsSwitchesTheStripOnAtOnceAndTheChoiceSurvivesARestar
     toggleInOptions();
     EXPECT_FALSE(stripShown());
     EXPECT_EQ(textAreaHeight(), 76 * window->layoutScale());
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("11"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("11"));
 }
 
 TEST_F(CompletionWindow, TypingThenTappingACellTypesTheWordAndASpace)
@@ -148,7 +143,7 @@ TEST_F(CompletionWindow, TypedWordsAreLearnedAndKeptForTheNextStart)
     type(QStringLiteral("zyx qwv. zyx qwv. zyx "));
     EXPECT_EQ(strip()->candidates().value(0), QStringLiteral("qwv"));
     window.reset(); // saves what was learned
-    const QByteArray stored = readAll(appFolder() + QStringLiteral("/data/wendrel/learned-words.txt"));
+    const QByteArray stored = fileBytes(appFolder() + QStringLiteral("/data/wendrel/learned-words.txt"));
     EXPECT_TRUE(stored.contains("w\tqwv\t2\t")) << stored.toStdString();
 
     window = std::make_unique<KeyboardDialog>(fake.services());

@@ -1,6 +1,7 @@
 // Load, Save, Copy, Paste, Exit and closing the window, in the real window.
 #include "TextFile.h"
 #include "WindowFixture.h"
+#include "FileBytes.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -12,11 +13,6 @@ using namespace wendrel::test;
 class Document : public WindowTest {
 protected:
     QString file(const QString &name) const { return appFolder() + u'/' + name; }
-    QByteArray bytesOf(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 };
 
 TEST_F(Document, SaveThenLoadGivesTheSameText)
@@ -27,7 +23,7 @@ TEST_F(Document, SaveThenLoadGivesTheSameText)
         setText(value, 0);
         fake.fileAnswers.push_back(file(QStringLiteral("t.txt")));
         tap(1088);
-        EXPECT_EQ(bytesOf(file(QStringLiteral("t.txt"))), encodeTextFile(value));
+        EXPECT_EQ(fileBytes(file(QStringLiteral("t.txt"))), encodeTextFile(value));
         setText(QStringLiteral("something else"), 0);
         fake.fileAnswers.push_back(file(QStringLiteral("t.txt")));
         tap(1087);

@@ -6,6 +6,7 @@
 #include "KeyboardDialog.h"
 #include "TextArea.h"
 #include "TextFile.h"
+#include "FileBytes.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -19,12 +20,6 @@ using namespace wendrel;
 using namespace wendrel::test;
 
 namespace {
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 class Draft : public ::testing::Test {
 protected:
@@ -58,7 +53,7 @@ protected:
     QString text() const { return window->textArea().pullText(); }
     bool draftHolds(const QString &value)
     {
-        return QTest::qWaitFor([&] { return bytesOf(draftFile()) == encodeTextFile(value); }, 3000);
+        return QTest::qWaitFor([&] { return fileBytes(draftFile()) == encodeTextFile(value); }, 3000);
     }
 
     FakePlatform fake;
@@ -115,7 +110,7 @@ TEST_F(Draft, ExitAndTheCloseBoxEndTheDraftAndKeepTheTextInLastExit)
             window->close();
         EXPECT_EQ(fake.exitStatuses, QList<int>{0});
         EXPECT_FALSE(QFile::exists(draftFile()));
-        EXPECT_EQ(bytesOf(lastExitFile()), encodeTextFile(QStringLiteral("kept\u00a0text")));
+        EXPECT_EQ(fileBytes(lastExitFile()), encodeTextFile(QStringLiteral("kept\u00a0text")));
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("kept\u00a0text"));
         window.reset();
         keeper.reset();
@@ -135,7 +130,7 @@ TEST_F(Draft, AnEndAskedForByASignalWritesTheDraftAtOnceAndKeepsIt)
     keeper->keepDraftAtEnd();
     window->close(); // what the application does on SIGTERM, SIGHUP and SIGINT
     EXPECT_EQ(fake.exitStatuses, QList<int>{0});
-    EXPECT_EQ(bytesOf(draftFile()), encodeTextFile(QStringLiteral("typed just now"))); // no waiting
+    EXPECT_EQ(fileBytes(draftFile()), encodeTextFile(QStringLiteral("typed just now"))); // no waiting
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("typed just now"));
     EXPECT_TRUE(fake.messages.isEmpty());
     EXPECT_FALSE(QFile::exists(lastExitFile()));
@@ -152,7 +147,7 @@ TEST_F(Draft, ASessionsSaveRequestWritesTheDraftAtOnce)
     open();
     window->textArea().pushText(QStringLiteral("save your work"));
     keeper->writeNow();
-    EXPECT_EQ(bytesOf(draftFile()), encodeTextFile(QStringLiteral("save your work")));
+    EXPECT_EQ(fileBytes(draftFile()), encodeTextFile(QStringLiteral("save your work")));
     EXPECT_TRUE(fake.exitStatuses.isEmpty());
 }
 
@@ -169,6 +164,6 @@ TEST_F(Draft, ASecondWindowKeepsADraftOfItsOwn)
     EXPECT_EQ(second.textArea().pullText(), QString()); // the first copy's draft is not taken
     second.textArea().pushText(QStringLiteral("second window"));
     const QString secondDraft = folder() + QStringLiteral("/draft-2.txt");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return bytesOf(secondDraft) == encodeTextFile(QStringLiteral("second window")); }, 3000));
-    EXPECT_EQ(bytesOf(draftFile()), encodeTextFile(QStringLiteral("first window")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes(secondDraft) == encodeTextFile(QStringLiteral("second window")); }, 3000));
+    EXPECT_EQ(fileBytes(draftFile()), encodeTextFile(QStringLiteral("first window")));
 }

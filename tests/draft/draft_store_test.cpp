@@ -4,6 +4,7 @@
 #include "DraftWriter.h"
 #include "EndSignals.h"
 #include "TextFile.h"
+#include "FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,14 +19,9 @@
 #include <unistd.h>
 
 using namespace wendrel;
+using wendrel::test::fileBytes;
 
 namespace {
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
@@ -76,7 +72,7 @@ TEST_F(Drafts, AWrittenDraftComesBackWithEveryCharacter)
             DraftWriter writer(store.draftPath());
             writer.submit(text);
             ASSERT_TRUE(writer.flush());
-            EXPECT_EQ(bytesOf(store.draftPath()), encodeTextFile(text)); // the program's own format
+            EXPECT_EQ(fileBytes(store.draftPath()), encodeTextFile(text)); // the program's own format
         }
         DraftStore next(folder());
         EXPECT_TRUE(next.firstDraftExists());
@@ -145,7 +141,7 @@ TEST_F(Drafts, ADamagedDraftIsMovedAsideAndTheStartIsEmpty)
         EXPECT_EQ(store.draftPath(), path(QStringLiteral("draft.txt")));
         EXPECT_FALSE(QFile::exists(store.draftPath()));
         ASSERT_EQ(store.movedAside().size(), 1);
-        EXPECT_EQ(bytesOf(store.movedAside()[0]), c.bytes); // kept, never overwritten
+        EXPECT_EQ(fileBytes(store.movedAside()[0]), c.bytes); // kept, never overwritten
     }
     // Each damaged draft got a name of its own.
     EXPECT_EQ(files(), (QStringList{"draft.txt.bad", "draft.txt.bad.2", "draft.txt.bad.3", "draft.txt.bad.4"}));
@@ -181,7 +177,7 @@ TEST_F(Drafts, ADamagedDraftThatCannotBeMovedAsideIsNeverWrittenOver)
     DraftStore store(folder());
     EXPECT_FALSE(store.claim().has_value()); // no lock can be made either
     ::chmod(qPrintable(folder()), 0755);
-    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), QByteArray("not a draft"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("draft.txt"))), QByteArray("not a draft"));
 }
 
 TEST_F(Drafts, TwoRunningCopiesKeepDraftsOfTheirOwn)
@@ -201,7 +197,7 @@ TEST_F(Drafts, TwoRunningCopiesKeepDraftsOfTheirOwn)
         DraftStore third(folder());
         EXPECT_EQ(third.claim(), QStringLiteral("first"));
         EXPECT_EQ(third.draftPath(), path(QStringLiteral("draft.txt")));
-        EXPECT_EQ(bytesOf(path(QStringLiteral("draft-2.txt"))), encodeTextFile(QStringLiteral("second")));
+        EXPECT_EQ(fileBytes(path(QStringLiteral("draft-2.txt"))), encodeTextFile(QStringLiteral("second")));
     }
 
     // Both gone: the next start restores both texts, merged into its own draft.
@@ -209,7 +205,7 @@ TEST_F(Drafts, TwoRunningCopiesKeepDraftsOfTheirOwn)
     DraftStore next(folder());
     const QString merged = QStringLiteral("first\r\n\r\nsecond");
     EXPECT_EQ(next.claim(), merged);
-    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(merged));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("draft.txt"))), encodeTextFile(merged));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("draft-2.txt"))));
 }
 
@@ -236,7 +232,7 @@ TEST_F(Drafts, TheDeliberateEndKeepsTheTextInLastExitAndRemovesTheDraft)
         EXPECT_TRUE(store.endDraft(QStringLiteral("typed\r\nlast")));
         EXPECT_FALSE(store.claimed());
     }
-    EXPECT_EQ(bytesOf(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("draft.txt"))));
     {
         // An empty text at Exit keeps the earlier last-exit.txt.
@@ -244,7 +240,7 @@ TEST_F(Drafts, TheDeliberateEndKeepsTheTextInLastExitAndRemovesTheDraft)
         EXPECT_EQ(store.claim(), QString());
         EXPECT_TRUE(store.endDraft(QString()));
     }
-    EXPECT_EQ(bytesOf(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
 }
 
 TEST_F(Drafts, WhenLastExitCannotBeWrittenTheDraftStays)
@@ -255,7 +251,7 @@ TEST_F(Drafts, WhenLastExitCannotBeWrittenTheDraftStays)
     QDir().mkpath(path(QStringLiteral("last-exit.txt"))); // a folder in its way
     EXPECT_FALSE(store.endDraft(QStringLiteral("keep me")));
     EXPECT_TRUE(store.claimed());
-    EXPECT_EQ(bytesOf(store.draftPath()), encodeTextFile(QStringLiteral("keep me")));
+    EXPECT_EQ(fileBytes(store.draftPath()), encodeTextFile(QStringLiteral("keep me")));
 }
 
 TEST_F(Drafts, TheWriterWritesTheLatestTextAndReportsFailure)
@@ -267,10 +263,10 @@ TEST_F(Drafts, TheWriterWritesTheLatestTextAndReportsFailure)
             writer.submit(QString::number(i));
         EXPECT_TRUE(writer.flush());
         EXPECT_LE(writer.writes(), 200); // texts handed in during a write replace each other
-        EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("199")));
+        EXPECT_EQ(fileBytes(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("199")));
         writer.submit(QStringLiteral("pending at the end"));
     } // the destructor writes what is pending
-    EXPECT_EQ(bytesOf(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("pending at the end")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("draft.txt"))), encodeTextFile(QStringLiteral("pending at the end")));
 
     DraftWriter nowhere(dir.path() + QStringLiteral("/no/such/folder/draft.txt"));
     nowhere.submit(QStringLiteral("x"));

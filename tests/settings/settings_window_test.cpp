@@ -1,6 +1,7 @@
 // Settings at start-up, key sounds, the Options dialog and Help in the real window.
 #include "OptionsDialog.h"
 #include "WindowFixture.h"
+#include "FileBytes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,11 +11,6 @@ using namespace wendrel;
 using namespace wendrel::test;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Acts on the Options dialog once it is open, then closes it with its close request.
 void whenOptionsOpen(std::function<void(OptionsDialog *)> act)
@@ -54,7 +50,7 @@ TEST_F(SoundSettings, OptionsClosedAtOnceRewritesTheSameDigits)
         EXPECT_LE(dialog->width(), 240);
     });
     tap(1052);
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("30"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("30"));
     EXPECT_TRUE(window->controlsShown());
     EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
 }
@@ -64,7 +60,7 @@ TEST_F(SoundSettings, NoSoundMeansNoSoundRequest)
     whenOptionsOpen([](OptionsDialog *dialog) { dialog->soundList()->setCurrentIndex(0); });
     tap(1052);
     EXPECT_EQ(window->state().soundIndex, 0);
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("00"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("00"));
     fake.sounds.clear();
     tap(1007);
     tap(2004);
@@ -93,7 +89,7 @@ TEST_F(SoundSettings, CheckingAndUncheckingTheBox)
     whenOptionsOpen([](OptionsDialog *dialog) { dialog->lightCheck()->click(); });
     tap(1052);
     EXPECT_EQ(window->state().lightFlag, 1);
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("31"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("31"));
 }
 
 // The work after the first picture (loading the chosen sound) has run.
@@ -132,7 +128,7 @@ TEST_F(DamagedSettings, IndexOutsideTheListSelectsNothingAndIsWrittenAsNoSound)
 {
     whenOptionsOpen([](OptionsDialog *dialog) { EXPECT_EQ(dialog->soundList()->currentIndex(), -1); });
     tap(1052);
-    EXPECT_EQ(readAll(appFolder() + QStringLiteral("/config.dat")), QByteArray("01"));
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("01"));
 }
 
 class LeadingSpaceSettings : public WindowTest {
