@@ -140,12 +140,14 @@ TEST(KeyboardScale, NeighbouringKeysNeitherOverlapNorLeaveGaps)
                 EXPECT_FALSE(ra.intersects(rb)) << s << ": " << a.id << " overlaps " << b.id;
                 const bool rowNeighbours = a.rect.x + a.rect.width == b.rect.x && a.rect.y < b.rect.y + b.rect.height
                     && b.rect.y < a.rect.y + a.rect.height;
-                if (rowNeighbours)
+                if (rowNeighbours) {
                     EXPECT_EQ(ra.right() + 1, rb.left()) << s << ": gap between " << a.id << " and " << b.id;
+                }
                 const bool columnNeighbours = a.rect.y + a.rect.height == b.rect.y && a.rect.x < b.rect.x + b.rect.width
                     && b.rect.x < a.rect.x + a.rect.width;
-                if (columnNeighbours)
+                if (columnNeighbours) {
                     EXPECT_EQ(ra.bottom() + 1, rb.top()) << s << ": gap between " << a.id << " and " << b.id;
+                }
             }
         }
     }
