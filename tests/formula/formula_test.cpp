@@ -3,7 +3,9 @@
 #include "FormulaEvaluator.h"
 #include "ReferenceCalculator.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -144,4 +146,126 @@ TEST(FormulaEvaluator, AgreesWithAnIndependentCalculator)
         // both sides report Overflow.
         EXPECT_EQ(evaluate(formula), expected) << formula.toStdString();
     }
+}
+
+namespace {
+
+// A random formula of decimals, written for the evaluator and, with every operation in
+// brackets and a fractional power as e(b*l(a)), for bc.
+struct BcCase {
+    QString formula, bc;
+    int precedence = 4; // of its outermost operator; 4 for a number
+};
+
+class DecimalGenerator {
+public:
+    explicit DecimalGenerator(quint32 seed) : random(seed) {}
+    BcCase formula(int depth = 0)
+    {
+        if (depth >= 3 || random.bounded(3) == 0)
+            return number();
+        const QChar op = QStringView(u"+-*/^")[random.bounded(5)];
+        if (op == u'^')
+            return power();
+        const int precedence = op == u'+' || op == u'-' ? 1 : 2;
+        const BcCase left = formula(depth + 1), right = formula(depth + 1);
+        const QString l = left.precedence < precedence ? u'(' + left.formula + u')' : left.formula;
+        const QString r = right.precedence <= precedence ? u'(' + right.formula + u')' : right.formula;
+        return {l + op + r, u'(' + left.bc + u')' + op + u'(' + right.bc + u')', precedence};
+    }
+
+private:
+    QString digits(int whole, int decimals)
+    {
+        QString text = QString::number(random.bounded(1, 10));
+        for (int i = 1; i < whole; ++i)
+            text += QString::number(random.bounded(10));
+        if (decimals > 0) {
+            text += u'.';
+            for (int i = 0; i < decimals; ++i)
+                text += QString::number(random.bounded(1, 10));
+        }
+        return text;
+    }
+    BcCase number()
+    {
+        QString text;
+        switch (random.bounded(3)) {
+        case 0: text = digits(1 + int(random.bounded(3)), int(random.bounded(5))); break; // 4.25
+        case 1: text = digits(8 + int(random.bounded(4)), int(random.bounded(4))); break; // 31456170333.123
+        default: text = QStringLiteral("0.00000") + digits(1, int(random.bounded(4))).remove(u'.'); // 0.000007123
+        }
+        if (random.bounded(4) == 0)
+            return {QStringLiteral("(-") + text + u')', QStringLiteral("(-") + text + u')'};
+        return {text, text};
+    }
+    BcCase power()
+    {
+        const QString base = digits(1 + int(random.bounded(2)), int(random.bounded(3)));
+        static const QStringList fractions = {"0.5", "0.25", "1.5", "2.75", "0.1", "3.7"};
+        if (random.bounded(2) == 0) {
+            const QString exponent = QString::number(random.bounded(7));
+            return {base + u'^' + exponent, base + u'^' + exponent, 3};
+        }
+        const QString exponent = fractions[random.bounded(qsizetype(fractions.size()))];
+        return {base + u'^' + exponent, QStringLiteral("e(%1*l(%2))").arg(exponent, base), 3};
+    }
+    QRandomGenerator random;
+};
+
+// bc's answer, "-.5000000000", in the evaluator's notation, "-0.5".
+QString fromBc(QString text)
+{
+    const bool negative = text.startsWith(u'-');
+    if (negative)
+        text.remove(0, 1);
+    if (text.startsWith(u'.'))
+        text.prepend(u'0');
+    if (text.contains(u'.')) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+    }
+    return negative && text != QLatin1String("0") ? u'-' + text : text;
+}
+
+} // namespace
+
+// The digits of random formulas with decimals (small values, long sums, whole and fractional
+// powers) against bc -l at scale 40, each result rounded to ten decimals, halves away from zero.
+TEST(FormulaEvaluator, RandomFormulasAgreeWithBc)
+{
+    DecimalGenerator generator(20261211);
+    QList<BcCase> cases;
+    QString script = QStringLiteral("scale=40\n"
+                                    "define r(x) { auto s; s=scale; scale=10;\n"
+                                    "  if (x<0) x=-((-x+0.00000000005)/1) else x=(x+0.00000000005)/1;\n"
+                                    "  scale=s; return x; }\n");
+    for (int i = 0; i < 400; ++i) {
+        cases.append(generator.formula());
+        script += QStringLiteral("\"@%1 \"; r(%2)\n").arg(i).arg(cases.back().bc);
+    }
+    QProcess bc;
+    bc.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("BC_LINE_LENGTH=0"));
+    bc.start(QStringLiteral("bc"), {QStringLiteral("-lq")});
+    ASSERT_TRUE(bc.waitForStarted()) << "bc is needed (scripts/setup.sh installs it)";
+    bc.write(script.toUtf8() + "quit\n");
+    bc.closeWriteChannel();
+    ASSERT_TRUE(bc.waitForFinished(60000));
+    const QString output = QString::fromUtf8(bc.readAllStandardOutput());
+
+    // A division by a value of zero is an error for bc; such cases have no answer.
+    static const QRegularExpression answer(QStringLiteral("@(\\d+) (-?[0-9]*\\.?[0-9]+)\\n"));
+    int compared = 0;
+    for (auto it = answer.globalMatch(output); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const BcCase &c = cases[match.captured(1).toInt()];
+        const QString result = evaluate(c.formula);
+        if (result == QLatin1String("Overflow"))
+            continue; // a value beyond 1e18 on the way
+        EXPECT_EQ(result, fromBc(match.captured(2))) << c.formula.toStdString() << "  bc: " << c.bc.toStdString();
+        ++compared;
+    }
+    EXPECT_GT(compared, 300);
 }

@@ -19,10 +19,10 @@ public:
     QString evaluate()
     {
         const auto value = expression();
-        if (overflow)
-            return QStringLiteral("Overflow");
         if (!value || pos != s.size())
             return QStringLiteral("Error");
+        if (overflow)
+            return QStringLiteral("Overflow");
         return tenDecimals(*value);
     }
 
@@ -47,7 +47,9 @@ private:
         return negative && text != QLatin1String("0") ? u'-' + text : text;
     }
 
-    std::optional<Decimal> apply(const Decimal &a, QChar op, const Decimal &b)
+    // An overflow is noted and the parse goes on, so that a formula that is not one is an
+    // error whatever it would compute.
+    Decimal apply(const Decimal &a, QChar op, const Decimal &b)
     {
         Decimal w;
         switch (op.unicode()) {
@@ -56,7 +58,7 @@ private:
         case u'/':
             if (b.isZero()) {
                 overflow = true;
-                return std::nullopt;
+                return w;
             }
             w = a / b;
             break;
@@ -64,10 +66,8 @@ private:
         default: w = a - b;
         }
         static const Decimal limit = Decimal::fromText("1000000000000000000");
-        if (!a.withinMagnitude(limit) || !b.withinMagnitude(limit) || !w.withinMagnitude(limit)) {
+        if (!a.withinMagnitude(limit) || !b.withinMagnitude(limit) || !w.withinMagnitude(limit))
             overflow = true;
-            return std::nullopt;
-        }
         return w;
     }
     bool at(QChar c) const { return pos < s.size() && s[pos] == c; }
@@ -86,8 +86,9 @@ private:
         while (at(u'+') || at(u'-')) {
             const QChar op = s[pos++];
             const auto right = term();
-            if (!right || !(value = apply(*value, op, *right)))
+            if (!right)
                 return std::nullopt;
+            value = apply(*value, op, *right);
         }
         return value;
     }
@@ -97,8 +98,9 @@ private:
         while (value && (at(u'*') || at(u'/'))) {
             const QChar op = s[pos++];
             const auto right = power();
-            if (!right || !(value = apply(*value, op, *right)))
+            if (!right)
                 return std::nullopt;
+            value = apply(*value, op, *right);
         }
         return value;
     }
@@ -108,8 +110,9 @@ private:
         while (value && at(u'^')) {
             ++pos;
             const auto right = primary();
-            if (!right || !(value = apply(*value, u'^', *right)))
+            if (!right)
                 return std::nullopt;
+            value = apply(*value, u'^', *right);
         }
         return value;
     }
