@@ -37,8 +37,15 @@ DraftRead readDraft(const QString &path)
     if (!file.open(QIODevice::ReadOnly) || file.isSequential())
         return damaged;
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
+    if (file.error() != QFileDevice::NoError)
         return damaged;
+    return parseDraft(bytes);
+}
+
+DraftRead parseDraft(const QByteArray &bytes)
+{
+    if (!bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
+        return {DraftRead::State::Damaged, {}};
     const qsizetype units = (bytes.size() - 2) / 2;
     QString text(units, Qt::Uninitialized);
     const char *data = bytes.constData() + 2;

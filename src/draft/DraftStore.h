@@ -24,6 +24,8 @@ struct DraftRead {
 // Damaged: not a regular file, unreadable, or not 0xFF 0xFE followed by whole 16-bit units.
 // Every unit is kept, a zero unit too (it does not end the text as it does for Load).
 DraftRead readDraft(const QString &path);
+// The same for a draft's bytes already read: Readable or Damaged.
+DraftRead parseDraft(const QByteArray &bytes);
 // Renames a damaged draft to "<name>.bad" (or "<name>.bad.2", ... when that is taken, so an
 // earlier one is never overwritten); the new path, or nothing when it could not be renamed.
 std::optional<QString> moveAside(const QString &path);
