@@ -10,12 +10,10 @@ namespace wendrel {
 
 class Decimal {
 public:
-    static constexpr int digits = 34;
-
     Decimal() = default; // zero
 
-    // A sign, then digits with at most one point among them. Longer numbers are rounded to
-    // 34 significant digits; beyond the format's range (about 10^6144) they are infinite, below
+    // A sign, then digits with at most one point among them. More digits than 34 significant
+    // ones are rounded off; beyond the format's range (about 10^6144) they are infinite, below
     // it zero. Any other text is not a number.
     static Decimal fromText(std::string_view text);
 

@@ -90,8 +90,9 @@ bool inRange(const Decimal &value)
     return value.withinMagnitude(limit); // values of exactly +-1e18 pass; what is not a number fails
 }
 
-// A value as it goes back into the formula: its exact decimal, always with a point, as every
-// value put back has had ("14.0"), so that digits never run on into a neighbour's.
+// A value as it goes back into the formula: its exact decimal, always with a point ("14.0"),
+// as values put back have always had, so that two values brought side by side by the removal
+// of their brackets never read as one number.
 QString splicedText(const Decimal &value)
 {
     QString text = value.toText();
