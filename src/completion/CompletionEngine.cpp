@@ -75,6 +75,17 @@ QStringView stripQuotes(QStringView run, bool keepTrailing)
     return run;
 }
 
+// Whether the full stop at dot ends a title ("Mr. Darcy"), not a sentence.
+bool endsTitle(QStringView text, qsizetype dot)
+{
+    static const QStringList titles{QStringLiteral("mr"), QStringLiteral("mrs"), QStringLiteral("ms"),
+                                    QStringLiteral("dr"), QStringLiteral("st"), QStringLiteral("messrs"),
+                                    QStringLiteral("prof"), QStringLiteral("rev"), QStringLiteral("jr"),
+                                    QStringLiteral("sr")};
+    const qsizetype start = runStart(text, dot);
+    return start < dot && titles.contains(text.sliced(start, dot - start).toString().toLower());
+}
+
 // What stands before the word that starts at wordStart: the previous word in small letters,
 // or a marker, or the punctuation mark itself; and where that word starts (-1 if not a word).
 std::pair<QString, qsizetype> contextAndStart(QStringView text, qsizetype wordStart)
@@ -82,7 +93,9 @@ std::pair<QString, qsizetype> contextAndStart(QStringView text, qsizetype wordSt
     qsizetype end = wordStart;
     while (end > 0 && isBlank(text[end - 1]))
         --end;
-    if (end == 0 || endsSentence(text[end - 1]))
+    if (end > 0 && text[end - 1] == u'.' && endsTitle(text, end - 1))
+        --end; // "Mr." reads as the word "mr"
+    else if (end == 0 || endsSentence(text[end - 1]))
         return {sentenceStartMarker, -1};
     const QChar last = text[end - 1];
     if (!isWordChar(last))
@@ -131,7 +144,9 @@ std::pair<QString, QString> modelWordsBefore(QStringView text, qsizetype wordSta
     for (QString &slot : found) {
         while (end > 0 && (isBlank(text[end - 1]) || isSoftPunctuation(text[end - 1])))
             --end;
-        if (end == 0 || endsSentence(text[end - 1])) {
+        if (end > 0 && text[end - 1] == u'.' && endsTitle(text, end - 1)) {
+            --end;
+        } else if (end == 0 || endsSentence(text[end - 1])) {
             slot = sentenceStartMarker;
             break;
         }

@@ -251,4 +251,10 @@ TEST(CompletionContextTest, TwoWordsBeforeForTriplesAndTheModel)
     EXPECT_EQ(start.previous2, sentenceStartMarker);
     EXPECT_EQ(start.modelPrevious2, sentenceStartMarker);
     EXPECT_EQ(completionContext(u"at 10 o").modelPrevious, QString());
+    // A title's full stop does not end the sentence.
+    const CompletionContext title = completionContext(u"said Mrs. B");
+    EXPECT_EQ(title.previous, QStringLiteral("mrs"));
+    EXPECT_EQ(title.previous2, QStringLiteral("said"));
+    EXPECT_EQ(title.modelPrevious, QStringLiteral("mrs"));
+    EXPECT_EQ(completionContext(u"the end. B").previous, sentenceStartMarker);
 }
