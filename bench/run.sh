@@ -56,7 +56,8 @@ done
 if [ -n "$saved_config" ]; then printf '%s' "$saved_config" > "$config"; else rm -f "$config"; fi
 rm -rf "$completion_home"
 build-bench/bin/completion_timing bench/texts/pride-and-prejudice.txt
-build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt
+build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"
