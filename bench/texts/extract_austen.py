@@ -7,8 +7,8 @@ novels, public domain) without R:
 
 The package keeps each novel as a vector of lines in R's serialisation format, compressed one
 object at a time. Paragraphs are joined into single lines, the underscores that mark italics
-are dropped, and each excerpt starts at the first chapter ("Chapter 1", "CHAPTER I") and ends at the first paragraph end past
-6,000 words.
+are dropped, and each excerpt starts at the first chapter ("Chapter 1", "CHAPTER I") and ends at
+the first paragraph end past 6,000 words.
 """
 import re
 import struct
