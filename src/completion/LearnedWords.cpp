@@ -16,7 +16,7 @@ namespace {
 constexpr size_t topSize = 8;
 // Past this many uses unsaved, a save writes this copy's store as it is rather than adding
 // its uses to the file's (the file's newer learning is then lost, nothing of this copy's).
-constexpr size_t journalLimit = 100000;
+constexpr size_t journalLimit = 20000;
 // How long a save waits for another copy that is saving the same file.
 constexpr int lockWaitMs = 2000;
 const QByteArray header = QByteArrayLiteral("wendrel-learned-words 1");
