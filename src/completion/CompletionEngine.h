@@ -53,8 +53,10 @@ public:
 
     // The engine as the program uses it: the language model at LanguageModel::defaultPath()
     // (or path), memory mapped. When it is missing or damaged, isAvailable() is false,
-    // unavailableReason() says why, and no candidates are offered. Cheap: call it after the
-    // window's first paint, on its thread.
+    // unavailableReason() says why, and no candidates are offered. Cheap (the file is mapped
+    // and only its indexes are read, a few milliseconds): call it after the window's first
+    // paint, on the window's thread or on a worker whose engine the window then takes. The
+    // learned words are read apart: see LearnedWords::reader() and adopt().
     static std::unique_ptr<CompletionEngine> create(const QString &modelPath = {});
     bool isAvailable() const { return unavailable.isEmpty(); }
     QString unavailableReason() const { return unavailable; }
@@ -86,7 +88,8 @@ public:
     // case) comes after previous2 previous1 (each a word, any case, or sentenceStartMarker
     // for the start of a sentence; empty when unknown: then the shorter context is used), from
     // the model and what was learned; LanguageModel::minusInfinity for a word neither knows.
-    // Without a model, from the dictionary's counts and what was learned.
+    // Without a model, from the dictionary's counts and what was learned. A few binary
+    // searches: cheap enough to score every word a tap decoder considers.
     double logProbability(QStringView word, QStringView previous1, QStringView previous2 = {}) const;
     // Whether the word (any case) is in the model, the dictionary or what was learned.
     bool isKnownWord(QStringView word) const;
