@@ -124,6 +124,8 @@ public:
     bool fnOn() const { return fn; }
     bool upperCaseLabels() const { return upperLabels; }
     const TypingState &typingState() const { return typing; }
+    // Inside one of the session's own operations (its edits are not finished yet).
+    bool isBusy() const { return depth > 0; }
     QStringList candidates() const { return shownCandidates; }
     QList<PopupCell> popup() const { return popupCells; }
 
@@ -151,7 +153,8 @@ signals:
     void keysChanged(const QList<int> &keyIndexes);
     void candidatesChanged();
     void popupChanged();
-    // Caret or selection moved.
+    // The caret or the selection moved, or the session edited the text: a view keeps its own
+    // cursor in step and the caret in sight.
     void caretChanged();
     // Play the chosen key sound.
     void soundRequested();
@@ -165,7 +168,6 @@ signals:
 
 private:
     class Operation;
-    friend class Operation;
 
     void letterKey(const KeyDef &key, int keyIndex);
     void characterKey(const KeyDef &key, int keyIndex);
