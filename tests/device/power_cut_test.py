@@ -309,6 +309,9 @@ def check_session(boot):
         raise CheckFailed("boot %d: unfinished writes were left after wendrel took its draft: %s" % (boot.number, leftovers))
     digests = {hashlib.sha1(encode_draft(t)).hexdigest(): i for i, t in enumerate(boot.texts)}
     for write in boot.of("write-done"):
+        if write["name"].endswith(".journal"):
+            raise CheckFailed("boot %d: wendrel began a journal of its draft; this check types short texts, which "
+                              "are written whole, and reads draft.txt alone" % boot.number)
         if write["name"] != "draft.txt":
             raise CheckFailed("boot %d: wendrel wrote %s, not draft.txt" % (boot.number, write["name"]))
         if write["sha1"] not in digests:
