@@ -6,8 +6,8 @@ reports what the draft folder holds before wendrel starts, starts wendrel on the
 its home on that disk, and types the boot's plan with the touchscreen. Every tap and every draft
 write (seen with inotify) is reported at once, with this machine's clock, over the second serial
 port, so the host knows what was typed and written up to the moment it ends the machine. The host
-ends it with SIGKILL at a moment of its choosing; only the last boot ends by itself: it waits for
-the draft to hold all it typed, reports it, stops wendrel and unmounts the disk.
+ends it with SIGKILL at a moment of its choosing; only the last boot ends by itself: it stops
+wendrel with SIGTERM, reports the draft and unmounts the disk.
 """
 import argparse
 import base64

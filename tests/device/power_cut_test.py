@@ -204,6 +204,9 @@ def follow(boot, connection, qemu, started, rng):
     while True:
         now = time.monotonic()
         if cut_at is not None and now >= cut_at:
+            if qemu.poll() is not None:
+                raise CheckFailed("boot %d: the virtual machine ended (status %s) before its cut"
+                                  % (boot.number, qemu.returncode))
             boot.kill_host = time.monotonic()
             os.kill(qemu.pid, signal.SIGKILL)
             return
