@@ -10,7 +10,7 @@ packages=(
   weston qt6-wayland xdotool libglib2.0-bin
   dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
   debhelper dpkg-dev lintian appstream desktop-file-utils man-db ccache git
-  qemu-system-x86 busybox-static kmod python3-evdev
+  qemu-system-x86 busybox-static kmod python3-evdev e2fsprogs dmsetup
 )
 
 missing=()
