@@ -139,7 +139,7 @@ void DraftKeeper::exit(int status)
         delay.stop();
         if (draftWriter)
             draftWriter->flush();
-        // If last-exit.txt cannot be written the draft stays, so the text is still restored.
+        // If the text cannot be kept in last-exit.txt the draft stays, so the text is still restored.
         if (!drafts.endDraft(text->pullText()))
             writeNow();
         draftWriter.reset();

@@ -3,7 +3,7 @@
 // The application owns it; the keyboard window sees it only as the program's end (ProgramEnd),
 // which the keeper passes on after the draft is dealt with:
 // - Exit and a close request are the user's deliberate end: the text is kept in last-exit.txt
-//   and the draft is removed, so the next start is empty;
+//   (earlier exits in last-exit.1.txt, ...) and the draft is removed, so the next start is empty;
 // - an end asked for by a signal (keepDraftAtEnd first) writes the draft at once and keeps it,
 //   so the next start restores the text.
 #include "DraftStore.h"

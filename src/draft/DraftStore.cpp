@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <cerrno>
+#include <cstdio>
+
 namespace wendrel {
 
 namespace {
@@ -83,9 +86,24 @@ QString DraftStore::draftPath() const
     return number > 0 ? draftPathFor(number) : QString();
 }
 
-QString DraftStore::lastExitPath() const
+QString DraftStore::lastExitPath(int age) const
 {
-    return draftFolder + QStringLiteral("/last-exit.txt");
+    if (age == 0)
+        return draftFolder + QStringLiteral("/last-exit.txt");
+    return draftFolder + QStringLiteral("/last-exit.%1.txt").arg(age);
+}
+
+// last-exit.txt becomes last-exit.1.txt, that one last-exit.2.txt, ...; the oldest kept one is
+// replaced. False when a kept text could not be moved on (it would be written over).
+bool DraftStore::shiftLastExits() const
+{
+    for (int age = keptExits - 2; age >= 0; --age) {
+        const QByteArray from = QFile::encodeName(lastExitPath(age));
+        const QByteArray to = QFile::encodeName(lastExitPath(age + 1));
+        if (::rename(from.constData(), to.constData()) != 0 && errno != ENOENT)
+            return false;
+    }
+    return true;
 }
 
 std::unique_ptr<QLockFile> DraftStore::tryLock(int n) const
@@ -169,6 +187,17 @@ QString DraftStore::gatherLeftBehind(QString text)
     return text;
 }
 
+bool DraftStore::keepLastExit(const QString &text) const
+{
+    if (!QDir().mkpath(draftFolder))
+        return false;
+    // Two copies that end at the same moment take turns; a lock that cannot be had within a
+    // moment (a copy stuck while holding it) does not stop the exit.
+    QLockFile turn(lastExitPath() + QStringLiteral(".lock"));
+    turn.tryLock(2000);
+    return shiftLastExits() && writeTextFile(lastExitPath(), text);
+}
+
 // A write cut off before its commit (a kill, a power cut) leaves its temporary file,
 // "draft.txt.AbC123", beside the draft; only the copy holding that draft's lock may remove it.
 void DraftStore::removeUnfinishedWrites(int n) const
@@ -184,7 +213,7 @@ void DraftStore::removeUnfinishedWrites(int n) const
 
 bool DraftStore::endDraft(const QString &text)
 {
-    if (!text.isEmpty() && (!QDir().mkpath(draftFolder) || !writeTextFile(lastExitPath(), text)))
+    if (!text.isEmpty() && !keepLastExit(text))
         return false;
     if (claimed()) {
         QFile::remove(draftPath());

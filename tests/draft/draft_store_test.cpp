@@ -243,12 +243,41 @@ TEST_F(Drafts, TheDeliberateEndKeepsTheTextInLastExitAndRemovesTheDraft)
     EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("typed\r\nlast")));
 }
 
+// Two copies that Exit one after the other: the first one's text is kept too (it is no longer
+// on the clipboard either). The last ten exits are kept, newest first.
+TEST_F(Drafts, TheLastTenExitsAreKeptNewestFirst)
+{
+    {
+        DraftStore first(folder());
+        DraftStore second(folder());
+        ASSERT_TRUE(first.claim().has_value());
+        ASSERT_TRUE(second.claim().has_value());
+        EXPECT_TRUE(first.endDraft(QStringLiteral("first copy")));
+        EXPECT_TRUE(second.endDraft(QStringLiteral("second copy")));
+    }
+    EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("second copy")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.1.txt"))), encodeTextFile(QStringLiteral("first copy")));
+
+    for (int i = 1; i <= 10; ++i) {
+        DraftStore store(folder());
+        ASSERT_TRUE(store.claim().has_value());
+        ASSERT_TRUE(store.endDraft(QStringLiteral("exit %1").arg(i)));
+    }
+    EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.txt"))), encodeTextFile(QStringLiteral("exit 10")));
+    for (int n = 1; n <= 9; ++n)
+        EXPECT_EQ(fileBytes(path(QStringLiteral("last-exit.%1.txt").arg(n))), encodeTextFile(QStringLiteral("exit %1").arg(10 - n)));
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("last-exit.10.txt"))));
+    EXPECT_EQ(QDir(folder()).entryList({QStringLiteral("last-exit*")}, QDir::Files).size(), 10);
+}
+
 TEST_F(Drafts, WhenLastExitCannotBeWrittenTheDraftStays)
 {
     DraftStore store(folder());
     ASSERT_TRUE(store.claim().has_value());
     ASSERT_TRUE(writeTextFile(store.draftPath(), QStringLiteral("keep me")));
-    QDir().mkpath(path(QStringLiteral("last-exit.txt"))); // a folder in its way
+    // Folders in the way: the kept exits cannot move on over a folder that is not empty.
+    QDir().mkpath(path(QStringLiteral("last-exit.8.txt/inside")));
+    QDir().mkpath(path(QStringLiteral("last-exit.9.txt/inside")));
     EXPECT_FALSE(store.endDraft(QStringLiteral("keep me")));
     EXPECT_TRUE(store.claimed());
     EXPECT_EQ(fileBytes(store.draftPath()), encodeTextFile(QStringLiteral("keep me")));
