@@ -52,7 +52,7 @@ void DraftKeeper::watch(TextArea &area)
 
 void DraftKeeper::restore()
 {
-    if (drafts.firstDraftExists()) {
+    if (drafts.anyDraftExists()) {
         claimAndRestore();
     } else if (text) {
         text->widget()->window()->installEventFilter(this);

@@ -32,9 +32,9 @@ public:
 
     // The text area whose text is kept; changes are written from restore() on.
     void watch(TextArea &text);
-    // Before the first paint: shows the text left by an earlier run, caret at its end. When
-    // there is no draft on disk (one stat) the draft is claimed after the first paint, so a
-    // plain start does no more work before it.
+    // Before the first paint: shows the text left by earlier runs, caret at its end. When
+    // there is no draft on disk (one look at the folder) the draft is claimed after the first
+    // paint, so a plain start does no more work before it.
     void restore();
     // Writes the text now and waits until it is on disk (a session's "save your work").
     void writeNow();

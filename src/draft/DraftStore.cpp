@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -69,9 +70,27 @@ DraftStore::DraftStore(QString folder) : draftFolder(std::move(folder)) {}
 
 DraftStore::~DraftStore() = default;
 
-bool DraftStore::firstDraftExists() const
+namespace {
+// draft.txt, draft-2.txt, ...: the number, 1 for draft.txt, or 0 for any other name.
+int draftNumberOf(const QString &name)
 {
-    return QFileInfo::exists(draftPathFor(1));
+    static const QRegularExpression draftName(QStringLiteral("^draft(?:-(\\d+))?\\.txt$"));
+    const QRegularExpressionMatch match = draftName.match(name);
+    if (!match.hasMatch())
+        return 0;
+    return match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
+}
+
+QStringList draftLikeNames(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("draft*.txt")}, QDir::AllEntries | QDir::System | QDir::Hidden, QDir::Name);
+}
+} // namespace
+
+bool DraftStore::anyDraftExists() const
+{
+    const QStringList names = draftLikeNames(draftFolder);
+    return std::any_of(names.begin(), names.end(), [](const QString &name) { return draftNumberOf(name) >= 1; });
 }
 
 QString DraftStore::draftPathFor(int n) const
@@ -147,16 +166,11 @@ std::optional<QString> DraftStore::claim()
 // this copy's text, so the next start shows everything that was typed.
 QString DraftStore::gatherLeftBehind(QString text)
 {
-    static const QRegularExpression draftName(QStringLiteral("^draft(?:-(\\d+))?\\.txt$"));
     std::vector<std::unique_ptr<QLockFile>> heldLocks;
     QStringList adopted;
-    const QStringList names = QDir(draftFolder).entryList({QStringLiteral("draft*.txt")}, QDir::AllEntries | QDir::System | QDir::Hidden, QDir::Name);
     std::vector<int> numbers;
-    for (const QString &name : names) {
-        const QRegularExpressionMatch match = draftName.match(name);
-        if (!match.hasMatch())
-            continue;
-        const int n = match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
+    for (const QString &name : draftLikeNames(draftFolder)) {
+        const int n = draftNumberOf(name);
         if (n != number && n >= 1)
             numbers.push_back(n);
     }

@@ -37,9 +37,9 @@ public:
     DraftStore &operator=(const DraftStore &) = delete;
 
     const QString &folder() const { return draftFolder; }
-    // One stat: whether the first copy's draft is on disk. Without it a start usually has
-    // nothing to restore and can claim its draft later.
-    bool firstDraftExists() const;
+    // One look at the folder: whether any copy's draft is on disk (draft.txt, draft-2.txt, ...).
+    // Without one a start has nothing to restore and can claim its draft later.
+    bool anyDraftExists() const;
 
     // Takes the first draft file that no running copy holds and returns the text to restore:
     // this file's own text followed by the drafts left behind by copies that are gone (each

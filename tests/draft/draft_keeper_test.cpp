@@ -97,6 +97,22 @@ TEST_F(Draft, ADraftIsShownBeforeTheFirstPaintWithTheCaretAtItsEnd)
     EXPECT_EQ(text(), left + QStringLiteral("a"));
 }
 
+// The drafts of other copies that are gone (draft-2.txt, ...) are shown in the first picture
+// too, and so is the first copy's draft with them.
+TEST_F(Draft, DraftsOfOtherCopiesAreShownBeforeTheFirstPaint)
+{
+    QDir().mkpath(folder());
+    ASSERT_TRUE(writeTextFile(folder() + QStringLiteral("/draft-2.txt"), QStringLiteral("second copy's text")));
+    open(); // no event has been handled yet: nothing is painted
+    EXPECT_EQ(text(), QStringLiteral("second copy's text"));
+    window.reset();
+    keeper.reset(); // the merged draft is draft.txt now, and stays
+
+    ASSERT_TRUE(writeTextFile(folder() + QStringLiteral("/draft-3.txt"), QStringLiteral("third")));
+    open();
+    EXPECT_EQ(text(), QStringLiteral("second copy's text\r\n\r\nthird"));
+}
+
 TEST_F(Draft, ExitAndTheCloseBoxEndTheDraftAndKeepTheTextInLastExit)
 {
     for (const bool viaExit : {true, false}) {
