@@ -52,6 +52,8 @@ int KeyboardApp::InitInstance()
         KeyboardDialog dialog(Platform{real.executable, real.messages, real.sound, draft, real.fileDialogs,
                                        real.shell, real.startMenu});
         draft.watch(dialog.textArea());
+        connect(&draft, &DraftKeeper::notKept, &dialog,
+                [&] { dialog.setWindowTitle(QStringLiteral("Text not kept on disk \u2014 Wendrel")); });
         dialog.OnInitDialog();
         draft.restore(); // before the first paint
 

@@ -68,18 +68,34 @@ bool DraftKeeper::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void DraftKeeper::reportNotKept(const QString &why)
+{
+    if (notKeptReported)
+        return;
+    notKeptReported = true;
+    qWarning("wendrel: %s; the text is not kept on disk", qUtf8Printable(why));
+    emit notKept();
+}
+
 void DraftKeeper::claimAndRestore()
 {
-    if (drafts.claimed() || ended || !text)
+    // A folder that failed once is not tried again at every change.
+    if (drafts.claimed() || claimFailed || ended || !text)
         return;
     const std::optional<QString> restored = drafts.claim();
     if (!restored) {
-        qWarning("wendrel: no draft can be kept in %s", qPrintable(drafts.folder()));
+        claimFailed = true;
+        reportNotKept(QStringLiteral("no draft can be kept in %1").arg(drafts.folder()));
         return;
     }
     for (const QString &aside : drafts.movedAside())
         qWarning("wendrel: a damaged draft was moved aside to %s", qPrintable(aside));
-    draftWriter = std::make_unique<DraftWriter>(drafts.draftPath(), presented);
+    const QString path = drafts.draftPath();
+    draftWriter = std::make_unique<DraftWriter>(path, presented, [this, path] {
+        // On the writer's thread: the report goes through the event loop.
+        QMetaObject::invokeMethod(this, [this, path] { reportNotKept(QStringLiteral("cannot write the draft %1").arg(path)); },
+                                  Qt::QueuedConnection);
+    });
     lastHandedOver.reset(); // the first change is written whatever it is
     if (restored->isEmpty())
         return;

@@ -48,6 +48,11 @@ public:
     const DraftStore &store() const { return drafts; }
     DraftWriter *writer() const { return draftWriter.get(); }
 
+signals:
+    // Once: the text is not kept on disk (the draft folder cannot be made or locked, or the
+    // draft cannot be written); standard error has said why. The window shows it.
+    void notKept();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -56,6 +61,7 @@ private:
     void onTextChanged();
     void handOver();
     QString rawText() const;
+    void reportNotKept(const QString &why);
 
     DraftStore drafts;
     ProgramEnd &next;
@@ -64,6 +70,8 @@ private:
     std::unique_ptr<DraftWriter> draftWriter;
     QTimer delay;
     std::optional<QString> lastHandedOver; // the document's raw text
+    bool claimFailed = false;
+    bool notKeptReported = false;
     bool restoring = false;
     bool keepDraft = false;
     bool ended = false;

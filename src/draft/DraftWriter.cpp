@@ -12,8 +12,8 @@
 
 namespace wendrel {
 
-DraftWriter::DraftWriter(QString path, std::function<QString(QString)> prepare)
-    : path(std::move(path)), prepare(std::move(prepare)), thread([this] { run(); })
+DraftWriter::DraftWriter(QString path, std::function<QString(QString)> prepare, std::function<void()> failed)
+    : path(std::move(path)), prepare(std::move(prepare)), failed(std::move(failed)), thread([this] { run(); })
 {
 }
 
@@ -68,8 +68,12 @@ void DraftWriter::run()
         if (prepare)
             text = prepare(std::move(text));
         const bool ok = writeTextFile(path, text);
-        if (!ok && lastWriteOk) // once, not at every change of a full disk
-            qWarning("wendrel: cannot write the draft %s", qPrintable(path));
+        if (!ok && lastWriteOk) { // once, not at every change of a full disk
+            if (failed)
+                failed();
+            else
+                qWarning("wendrel: cannot write the draft %s", qPrintable(path));
+        }
         guard.lock();
         writing = false;
         lastWriteOk = ok;

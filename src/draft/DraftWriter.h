@@ -14,8 +14,10 @@ namespace wendrel {
 class DraftWriter {
 public:
     // prepare turns a handed-in text into the text to write, on the writer's thread (work
-    // that would otherwise hold up the caller).
-    explicit DraftWriter(QString path, std::function<QString(QString)> prepare = {});
+    // that would otherwise hold up the caller). failed runs on the writer's thread when a write
+    // fails after one that did not (once, not at every change of a full disk).
+    explicit DraftWriter(QString path, std::function<QString(QString)> prepare = {},
+                         std::function<void()> failed = {});
     ~DraftWriter(); // writes what is pending, then stops
 
     DraftWriter(const DraftWriter &) = delete;
@@ -33,6 +35,7 @@ private:
 
     const QString path;
     const std::function<QString(QString)> prepare;
+    const std::function<void()> failed;
     mutable std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable done;

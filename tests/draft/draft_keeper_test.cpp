@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ protected:
         keeper.reset();
     }
 
-    QString folder() const { return fake.home.path() + QStringLiteral("/state/wendrel"); }
+    QString folder() const { return stateFolder.isEmpty() ? fake.home.path() + QStringLiteral("/state/wendrel") : stateFolder; }
     QString draftFile() const { return folder() + QStringLiteral("/draft.txt"); }
     QString lastExitFile() const { return folder() + QStringLiteral("/last-exit.txt"); }
 
@@ -57,6 +58,7 @@ protected:
     }
 
     FakePlatform fake;
+    QString stateFolder; // when not the usual one
     std::unique_ptr<DraftKeeper> keeper;
     std::unique_ptr<KeyboardDialog> window;
 };
@@ -111,6 +113,54 @@ TEST_F(Draft, DraftsOfOtherCopiesAreShownBeforeTheFirstPaint)
     ASSERT_TRUE(writeTextFile(folder() + QStringLiteral("/draft-3.txt"), QStringLiteral("third")));
     open();
     EXPECT_EQ(text(), QStringLiteral("second copy's text\r\n\r\nthird"));
+}
+
+namespace {
+// The program's warnings about its draft while it lives.
+struct DraftWarnings {
+    DraftWarnings() { previous = qInstallMessageHandler(collect); }
+    ~DraftWarnings() { qInstallMessageHandler(previous); }
+    static void collect(QtMsgType, const QMessageLogContext &, const QString &message)
+    {
+        if (message.contains(QLatin1String("draft")))
+            seen.append(message);
+    }
+    static inline QStringList seen;
+    QtMessageHandler previous = nullptr;
+};
+} // namespace
+
+// A draft folder that cannot be made, and a draft that cannot be written: the user learns
+// once that nothing is kept, and standard error says so once, not at every change.
+TEST_F(Draft, AFolderWhereNothingCanBeKeptIsReportedOnce)
+{
+    for (const bool folderFails : {true, false}) {
+        SCOPED_TRACE(folderFails ? "the folder cannot be made" : "the draft cannot be written");
+        DraftWarnings warnings;
+        warnings.seen.clear();
+        if (folderFails) {
+            const QString file = fake.home.path() + QStringLiteral("/a-file");
+            QFile(file).open(QIODevice::WriteOnly);
+            stateFolder = file + QStringLiteral("/wendrel"); // even root cannot make it
+        }
+        open();
+        if (!folderFails) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return keeper->store().claimed(); }, 3000));
+            QDir().mkpath(draftFile()); // a folder where the draft belongs: no write succeeds
+        }
+        QSignalSpy shown(keeper.get(), &DraftKeeper::notKept);
+        for (int i = 0; i < 3; ++i) {
+            tapKey(1000); // a
+            QTest::qWait(DraftKeeper::writeDelayMs + 100);
+        }
+        QTest::qWait(100);
+        EXPECT_EQ(shown.size(), 1);
+        EXPECT_EQ(warnings.seen.size(), 1) << warnings.seen.join(u'\n').toStdString();
+        EXPECT_EQ(text(), QStringLiteral("Aaa")); // typing goes on
+        window.reset();
+        keeper.reset();
+        stateFolder.clear();
+    }
 }
 
 TEST_F(Draft, ExitAndTheCloseBoxEndTheDraftAndKeepTheTextInLastExit)
