@@ -1,5 +1,6 @@
 #include "DraftStore.h"
 
+#include "DraftJournal.h"
 #include "TextFile.h"
 
 #include <QDir>
@@ -28,26 +29,40 @@ QString defaultDraftFolder()
     return base + QStringLiteral("/wendrel");
 }
 
+namespace {
+// Nothing when path is not a regular file (a named pipe or a device would block or never end;
+// a folder cannot be a draft) or cannot be read.
+std::optional<QByteArray> readRegularFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+} // namespace
+
 DraftRead readDraft(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return {};
-    DraftRead damaged{DraftRead::State::Damaged, {}};
-    // A named pipe or a device would block or never end; a folder cannot be a draft.
-    if (!info.isFile())
-        return damaged;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
-        return damaged;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
-        return damaged;
+    const std::optional<QByteArray> read = readRegularFile(path);
+    if (!read || !read->startsWith("\xFF\xFE") || read->size() % 2 != 0)
+        return {DraftRead::State::Damaged, {}};
+    const QByteArray &bytes = *read;
     const qsizetype units = (bytes.size() - 2) / 2;
     QString text(units, Qt::Uninitialized);
     const char *data = bytes.constData() + 2;
     for (qsizetype i = 0; i < units; ++i)
         text[i] = QChar(qFromLittleEndian<quint16>(data + 2 * i));
+    // The edits made since the draft was last written whole.
+    if (const std::optional<QByteArray> journal = readRegularFile(journalPathFor(path)))
+        text = replayJournal(std::move(text), JournalBase::of(bytes), *journal);
     return {DraftRead::State::Readable, text};
 }
 
@@ -63,6 +78,9 @@ std::optional<QString> moveAside(const QString &path)
     const bool renamed = QFileInfo(path).isDir() ? QDir().rename(path, target) : QFile::rename(path, target);
     if (!renamed)
         return std::nullopt;
+    // Its journal goes with it (it continues that draft and no other).
+    if (QFileInfo::exists(journalPathFor(path)))
+        QFile::rename(journalPathFor(path), journalPathFor(target));
     return target;
 }
 
@@ -193,10 +211,14 @@ QString DraftStore::gatherLeftBehind(QString text)
         }
         heldLocks.push_back(std::move(held));
     }
-    // The merged text is on disk before the drafts it came from are removed.
+    // The merged text is on disk before the drafts it came from are removed (their journals
+    // first: a journal without its draft is of no use, a draft without its journal is).
     if (!adopted.isEmpty() && writeTextFile(draftPath(), text)) {
-        for (const QString &path : adopted)
+        QFile::remove(journalPathFor(draftPath()));
+        for (const QString &path : adopted) {
+            QFile::remove(journalPathFor(path));
             QFile::remove(path);
+        }
     }
     return text;
 }
@@ -230,6 +252,7 @@ bool DraftStore::endDraft(const QString &text)
     if (!text.isEmpty() && !keepLastExit(text))
         return false;
     if (claimed()) {
+        QFile::remove(journalPathFor(draftPath()));
         QFile::remove(draftPath());
         lock.reset();
         number = 0;
