@@ -4,6 +4,7 @@
 #include "Files.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QVarLengthArray>
 #include <algorithm>
 
@@ -300,11 +301,15 @@ LearnedWords::LoadResult LearnedWords::load(const QString &path)
     QFile file(path);
     if (!file.exists())
         return LoadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
-        return LoadResult::Unreadable;
-    if (parse(file.readAll()))
-        return LoadResult::Loaded;
-    file.close();
+    // Only a regular file is read: a named pipe would hold up the window's thread until some
+    // writer came, a device might never end. Anything else is moved aside as a damaged file is.
+    if (QFileInfo(path).isFile()) {
+        if (!file.open(QIODevice::ReadOnly))
+            return LoadResult::Unreadable;
+        if (parse(file.readAll()))
+            return LoadResult::Loaded;
+        file.close();
+    }
     // Kept aside rather than lost, and not read again at the next start.
     const QString aside = path + QStringLiteral(".damaged");
     QFile::remove(aside);

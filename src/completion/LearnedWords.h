@@ -58,8 +58,9 @@ public:
     }
 
     enum class LoadResult { Loaded, Missing, Damaged, Unreadable };
-    // A damaged file is renamed to path + ".damaged" and the store starts empty. A file that
-    // cannot be opened (its permissions) is left alone; it must then not be saved over.
+    // A damaged file, or anything that is not a regular file (a named pipe, a folder), is
+    // renamed to path + ".damaged" and the store starts empty. A file that cannot be opened
+    // (its permissions) is left alone; it must then not be saved over.
     LoadResult load(const QString &path);
     bool save(const QString &path);
     bool isDirty() const { return dirty; }
