@@ -227,14 +227,29 @@ QString QtStartMenu::folder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/wendrel/Start Menu");
-    if (!QFileInfo::exists(folder)) {
-        if (QDir().mkpath(folder) && onCreate)
-            onCreate(folder);
+    if (!tried && !QFileInfo::exists(folder)) {
+        tried = true;
+        create(folder);
     }
     return folder;
 }
 
-QtPlatform::QtPlatform(QtStartMenu::CreateHook onStartMenuCreated) : startMenu(onStartMenuCreated) {}
+void QtStartMenu::create(const QString &folder)
+{
+    if (!fill) {
+        QDir().mkpath(folder);
+        return;
+    }
+    // Filled beside its place and renamed into it: a fill that fails (or a crash in the middle)
+    // never leaves a folder that looks done.
+    const QString partial = folder + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
+    QDir(partial).removeRecursively(); // a leftover of a process that had this number
+    if (QDir().mkpath(partial) && fill(partial) && QDir().rename(partial, folder))
+        return;
+    QDir(partial).removeRecursively();
+}
+
+QtPlatform::QtPlatform(QtStartMenu::FillHook fillNewStartMenu) : startMenu(fillNewStartMenu) {}
 
 Platform QtPlatform::services()
 {

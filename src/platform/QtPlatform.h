@@ -64,21 +64,25 @@ public:
 };
 
 // $XDG_DATA_HOME/wendrel/Start Menu (usually ~/.local/share/wendrel/Start Menu), created when
-// missing; onCreate runs once, right after the folder was made.
+// missing. A fill hook fills a new folder beside it, which is put in place only when the hook
+// succeeds; otherwise nothing is in place and the next start tries again (once a run).
 class QtStartMenu final : public StartMenu {
 public:
-    using CreateHook = void (*)(const QString &folder);
-    explicit QtStartMenu(CreateHook onCreate = nullptr) : onCreate(onCreate) {}
+    using FillHook = bool (*)(const QString &folder);
+    explicit QtStartMenu(FillHook fill = nullptr) : fill(fill) {}
     QString folder() override;
 
 private:
-    CreateHook onCreate;
+    void create(const QString &folder);
+
+    FillHook fill;
+    bool tried = false;
 };
 
 // All real services in one object.
 class QtPlatform {
 public:
-    explicit QtPlatform(QtStartMenu::CreateHook onStartMenuCreated = nullptr);
+    explicit QtPlatform(QtStartMenu::FillHook fillNewStartMenu = nullptr);
     Platform services();
 
 private:

@@ -4,6 +4,7 @@
 #include "LnkFormat.h"
 #include "QtPlatform.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -97,4 +98,53 @@ TEST(ReplaceFile, SyncsTheFolderAfterTheRename)
         EXPECT_EQ(folderSync->targetThen, bytes); // after the rename
     }
     watchedTarget.clear();
+}
+
+namespace {
+// The desktop's menu as the module reads it, or a module that cannot be loaded.
+bool menuReadFails = false;
+QStringList filledFolders;
+bool fillFromMenu(const QString &folder)
+{
+    filledFolders.append(folder);
+    if (menuReadFails)
+        return false;
+    QDir().mkpath(folder + QStringLiteral("/System"));
+    QFile lnk(folder + QStringLiteral("/System/XTerm.lnk"));
+    return lnk.open(QIODevice::WriteOnly) && lnk.write("14#/usr/bin/xterm") > 0;
+}
+} // namespace
+
+// A Start Menu folder whose filling failed (the menu module could not be loaded) is not left
+// empty for good: nothing is in place, and the next start fills it.
+TEST(QtStartMenu, AFolderIsPutInPlaceOnlyOnceFilled)
+{
+    QTemporaryDir home;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    const QString expected = home.path() + QStringLiteral("/wendrel/Start Menu");
+    filledFolders.clear();
+    menuReadFails = true;
+    {
+        QtStartMenu first(fillFromMenu);
+        EXPECT_EQ(first.folder(), expected);
+        EXPECT_EQ(first.folder(), expected); // tried once a run
+        EXPECT_EQ(filledFolders.size(), 1);
+        EXPECT_FALSE(QFileInfo::exists(expected));
+        EXPECT_EQ(QDir(home.path() + QStringLiteral("/wendrel")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList()); // nothing half-filled left behind
+    }
+    menuReadFails = false;
+    {
+        QtStartMenu next(fillFromMenu); // the next start
+        EXPECT_EQ(next.folder(), expected);
+        EXPECT_EQ(filledFolders.size(), 2);
+        EXPECT_TRUE(QFileInfo(expected + QStringLiteral("/System/XTerm.lnk")).isFile());
+    }
+    {
+        QtStartMenu later(fillFromMenu); // the folder is the user's from now on
+        EXPECT_EQ(later.folder(), expected);
+        EXPECT_EQ(filledFolders.size(), 2);
+    }
+    qputenv("XDG_DATA_HOME", saved);
 }
