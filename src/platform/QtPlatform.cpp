@@ -47,8 +47,10 @@ void QtMessageBoxes::show(QWidget *parent, const QString &text, const QString &c
 
 QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function)
 {
+    const QString programs = QCoreApplication::applicationDirPath();
     const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + u'/' + moduleFileName,
+        programs + u'/' + moduleFileName, // the build tree, a portable copy
+        QDir::cleanPath(programs + QStringLiteral("/" WENDREL_MODULES_FROM_BIN "/") + moduleFileName), // installed
         QStringLiteral(WENDREL_MODULE_DIR "/") + moduleFileName,
     };
     for (const QString &candidate : candidates) {
@@ -71,6 +73,8 @@ SoundPlayer *LazySoundPlayer::player()
     if (auto create = reinterpret_cast<Create>(
             moduleFunction(QStringLiteral("libwendrel-sound.so"), "wendrel_create_sound_player")))
         loaded.reset(create());
+    else
+        qWarning("wendrel: libwendrel-sound.so could not be loaded; the keys stay silent");
     return loaded.get(); // none: the keys stay silent, as without an audio device
 }
 

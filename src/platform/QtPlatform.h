@@ -8,8 +8,10 @@
 namespace wendrel {
 
 // A function of one of the program's modules (libwendrel-sound.so, libwendrel-menu.so), found
-// beside the executable (the build tree, a portable copy) or in <libdir>/wendrel (installed).
-// The module stays loaded. nullptr when neither place has a module that loads and has it.
+// beside the executable (the build tree, a portable copy) or in <libdir>/wendrel seen from the
+// executable's folder (installed under any prefix, or moved), else in the configured
+// <libdir>/wendrel. The module stays loaded. nullptr when no place has a module that loads
+// and has it.
 QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function);
 
 class QtExecutablePath final : public ExecutablePath {
@@ -23,7 +25,8 @@ public:
 };
 
 // The key sounds, played by the wendrel-sound module (QSoundEffect per file), which is
-// loaded on first use. Without the module or an audio device the keys stay silent.
+// loaded on first use. Without the module (said once on standard error) or an audio device
+// the keys stay silent.
 class LazySoundPlayer final : public SoundPlayer {
 public:
     void play(const QString &path) override;
