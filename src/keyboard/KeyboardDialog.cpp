@@ -274,6 +274,11 @@ void KeyboardDialog::enterFullScreen()
         return;
     }
     if (usesRealFullScreen()) {
+        // A window manager sizes a full-screen window; a bare X server leaves the window as
+        // it is first shown, so it is shown at the screen's size.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (!isVisible() && screen)
+            setGeometry(screen->geometry());
         showFullScreen();
     } else if (!isVisible()) {
         show(); // an ordinary window on a desktop: never take over the user's monitor

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The programs' command lines as a user meets them: --help and --version without a display,
 # one-line errors with status 2, failed writes and reads reported with a non-zero status.
-# Usage: programs_test.sh WENDREL WENDREL-FORMULA WENDREL-TYPE
+# Usage: programs_test.sh WENDREL WENDREL-FORMULA [OTHER-PROGRAM...]
+# (every program is checked for --help, --version and an unknown option)
 set -uo pipefail
 wendrel="$1" formula="$2" type="$3"
 failures=0
@@ -12,7 +13,7 @@ out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 
-for program in "$wendrel" "$formula" "$type"; do
+for program in "$@"; do
   name="$(basename "$program")"
   "${nodisplay[@]}" "$program" --help >"$out/help" 2>"$out/err"; check "$name --help" 0 $?
   grep -q "^Usage: $name" "$out/help" || { echo "FAIL: $name --help prints no usage"; failures=$((failures + 1)); }
