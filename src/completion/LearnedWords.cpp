@@ -365,14 +365,16 @@ LearnedWords::Loaded LearnedWords::read(const QString &path, const Dictionary *d
     const QFileInfo info(path);
     if (!info.exists())
         return {LoadResult::Missing, nullptr};
-    QFile file(path);
-    // Only a regular file: opening a named pipe would wait for a writer.
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return {LoadResult::Unreadable, nullptr};
-    auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
-    if (words->parse(file.readAll()))
-        return {LoadResult::Loaded, words};
-    file.close();
+    // Only a regular file is read: a named pipe would hold up the reading thread until some
+    // writer came, a device might never end. Anything else is moved aside as a damaged file is.
+    if (info.isFile()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {LoadResult::Unreadable, nullptr};
+        auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
+        if (words->parse(file.readAll()))
+            return {LoadResult::Loaded, words};
+    }
     // Kept aside rather than lost, and not read again at the next start.
     const QString aside = path + QStringLiteral(".damaged");
     QFile::remove(aside);

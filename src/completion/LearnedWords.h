@@ -80,9 +80,9 @@ public:
     // Reads and parses a learned-words file, with the limits and dictionary of this store.
     // It touches nothing of this store, so it may run on another thread (the store must
     // outlive it): `auto loaded = words.reader(path)();` there, then adopt() here.
-    // A damaged file is renamed to path + ".damaged". A file that cannot be opened (its
-    // permissions) or is not a regular file (a pipe) is left alone (Unreadable); it must then
-    // not be saved over. A full store takes some tens of milliseconds.
+    // A damaged file, or anything that is not a regular file (a named pipe, a folder), is
+    // renamed to path + ".damaged". A file that cannot be opened (its permissions) is left
+    // alone (Unreadable); it must then not be saved over. A full store takes some tens of milliseconds.
     std::function<Loaded()> reader(const QString &path) const;
     // Takes the store read by reader(): what was learned here meanwhile is learned again on
     // top of it (and saved at the next save). Returns loaded.result.
