@@ -8,7 +8,7 @@ the Debian package pocketsphinx-en-us (BSD-2 licence, Carnegie Mellon University
         /tmp/ps/usr/share/pocketsphinx/model/en-us/en-us.lm.bin \\
         src/completion/data/words.txt src/completion/data/english.lm
 
-It takes about ten minutes and 3 GB of memory (pure Python) and its output is committed, so builds never run it.
+It takes several minutes and 2 GB of memory (pure Python) and its output is committed, so builds never run it.
 
 The source is Sphinx's "trie" binary format (sphinxbase, lm/ngram_model_trie.c and
 lm/lm_trie.c): a header "Trie Language Model", the order and the n-gram counts; the tables of
