@@ -138,7 +138,7 @@ def display_forms(dictionary_path):
     capitalised = {}
     try:
         system = set(l.strip() for l in open(WORD_LIST, encoding='utf-8'))
-        for word in system:
+        for word in sorted(system):  # sorted: the same output whatever the hash seed
             if word[:1].isupper() and word.lower() not in system:
                 capitalised[word.lower()] = word
     except OSError:
