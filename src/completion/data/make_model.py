@@ -8,7 +8,7 @@ the Debian package pocketsphinx-en-us (BSD-2 licence, Carnegie Mellon University
         /tmp/ps/usr/share/pocketsphinx/model/en-us/en-us.lm.bin \\
         src/completion/data/words.txt src/completion/data/english.lm
 
-It takes a few minutes (pure Python) and its output is committed, so builds never run it.
+It takes several minutes and 2 GB of memory (pure Python) and its output is committed, so builds never run it.
 
 The source is Sphinx's "trie" binary format (sphinxbase, lm/ngram_model_trie.c and
 lm/lm_trie.c): a header "Trie Language Model", the order and the n-gram counts; the tables of
@@ -138,7 +138,7 @@ def display_forms(dictionary_path):
     capitalised = {}
     try:
         system = set(l.strip() for l in open(WORD_LIST, encoding='utf-8'))
-        for word in system:
+        for word in sorted(system):  # sorted: the same output whatever the hash seed
             if word[:1].isupper() and word.lower() not in system:
                 capitalised[word.lower()] = word
     except OSError:
