@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace wendrel {
 
@@ -34,6 +35,12 @@ WordCompletion::WordCompletion(QWidget &window, TextArea &text, TypingSession &s
 
 WordCompletion::~WordCompletion()
 {
+    // What the reader found is taken before the last save, so the save cannot go over a file
+    // that could not be read.
+    if (learnedReader) {
+        learnedReader->wait();
+        adoptLearned();
+    }
     save();
     if (session.completion() == completion.get())
         session.setCompletion(nullptr);
@@ -109,9 +116,31 @@ void WordCompletion::ensureLoaded()
 {
     if (completion)
         return;
-    completion = std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    completion = CompletionEngine::create();
+    if (!completion->isAvailable()) {
+        // Completion goes on from the built-in word list rather than not at all.
+        qWarning("wendrel: the language model is unavailable (%s); word completion uses the word list alone",
+                 qPrintable(completion->unavailableReason()));
+        completion = std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    }
+    // A full learned-words file takes tens of milliseconds to read (more on a handheld): it is
+    // read on a thread of its own, and what is learned meanwhile is kept on top of it.
+    const std::function<LearnedWords::Loaded()> read = completion->learned().reader(learnedWordsPath());
+    learnedReader.reset(QThread::create([this, read] { pendingLearned = read(); }));
+    connect(learnedReader.get(), &QThread::finished, this, &WordCompletion::adoptLearned);
+    learnedReader->start(QThread::LowPriority);
+}
+
+void WordCompletion::adoptLearned()
+{
+    if (!pendingLearned)
+        return;
     // What cannot be read is not replaced by what is learned from now on.
-    keepLearned = completion->learned().load(learnedWordsPath()) != LearnedWords::LoadResult::Unreadable;
+    keepLearned = completion->learned().adopt(std::move(*pendingLearned)) != LearnedWords::LoadResult::Unreadable;
+    pendingLearned.reset();
+    learnedAdopted = true;
+    if (completion->learned().isDirty())
+        saveTimer.start();
 }
 
 void WordCompletion::showCandidates()
@@ -122,7 +151,7 @@ void WordCompletion::showCandidates()
 
 void WordCompletion::save()
 {
-    if (!completion || !keepLearned || !completion->learned().isDirty())
+    if (!completion || !learnedAdopted || !keepLearned || !completion->learned().isDirty())
         return;
     const QString path = learnedWordsPath();
     QDir().mkpath(QFileInfo(path).path());

@@ -3,12 +3,16 @@
 // which it gives the typing session once the words are loaded; keeps what the session learns
 // on disk. The strip shows the session's candidates, and a tap on a cell is the session's pick.
 #include "CandidateStrip.h"
+#include "LearnedWords.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
 #include <memory>
+#include <optional>
+
+class QThread;
 
 namespace wendrel {
 
@@ -40,6 +44,7 @@ protected:
 private:
     void layOut();
     void ensureLoaded();
+    void adoptLearned();
     void showCandidates();
     void save();
 
@@ -52,6 +57,10 @@ private:
     QRect textRect;
     bool on = false;
     bool keepLearned = true;
+    // The learned words are read on this thread; its result waits here for the window's thread.
+    std::unique_ptr<QThread> learnedReader;
+    std::optional<LearnedWords::Loaded> pendingLearned;
+    bool learnedAdopted = false;
     bool painted = false; // the strip has been painted: loading no longer delays the window
 };
 

@@ -156,8 +156,13 @@ int main(int argc, char **argv)
     wendrel::SessionScript script;
     std::unique_ptr<wendrel::CompletionEngine> completion;
     if (command.completion) {
-        completion = std::make_unique<wendrel::CompletionEngine>(
-            std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
+        completion = wendrel::CompletionEngine::create();
+        if (!completion->isAvailable()) {
+            cli::complain(program, QStringLiteral("the language model is unavailable (%1); completion uses the word list alone")
+                                       .arg(completion->unavailableReason()));
+            completion = std::make_unique<wendrel::CompletionEngine>(
+                std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
+        }
         if (!command.learnedFile.isEmpty() && !loadLearned(*completion, command.learnedFile))
             return EXIT_FAILURE;
         script.session().setCompletion(completion.get());
