@@ -3,11 +3,14 @@
 #include "KeyboardViewAccessible.h"
 
 #include <QAccessible>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointingDevice>
 #include <QTouchEvent>
+#include <algorithm>
+#include <cmath>
 
 namespace wendrel {
 
@@ -54,6 +57,7 @@ void KeyboardView::setScaledLayout(const ScaledLayout &scaledLayout)
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i)
         rects[i] = layout.rect(table[i].rect);
+    faceCache.clear();
     updateGeometry();
     update();
 }
@@ -98,17 +102,37 @@ void KeyboardView::updateKeys(const QList<int> &keyIndexes)
     announceCaptions(keyIndexes);
 }
 
+namespace {
+// A repaint of this many keys or fewer draws them from the cache of faces; a larger one (the
+// first picture, a relabelling) draws them directly.
+constexpr int cachedRepaintKeys = 4;
+constexpr qsizetype faceCacheSize = 48;
+} // namespace
+
 void KeyboardView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     const QRegion &region = event->region();
-    painter.fillRect(event->rect(), toColor(backgroundColour));
-    painter.setFont(font());
+    std::array<int, 66> keys;
+    int count = 0;
     for (size_t i = 0; i < rects.size(); ++i) {
-        if (!region.intersects(rects[i]))
-            continue;
-        const KeyLook current = look(int(i));
-        paintFace(painter, rects[i], current.caption, current.face, current.defaultLook, int(i) == down);
+        if (region.intersects(rects[i]))
+            keys[size_t(count++)] = int(i);
+    }
+    // The window's background between the keys (not under a key repainted on its own).
+    if (count != 1 || !rects[size_t(keys[0])].contains(event->rect()))
+        painter.fillRect(event->rect(), toColor(backgroundColour));
+    painter.setFont(font());
+    // Faces are kept in whole device pixels only.
+    const qreal ratio = devicePixelRatioF();
+    const bool fromCache = count <= cachedRepaintKeys && ratio == std::floor(ratio);
+    for (int n = 0; n < count; ++n) {
+        const int key = keys[size_t(n)];
+        const KeyLook current = look(key);
+        if (fromCache)
+            paintKeyFromCache(painter, key, current, key == down);
+        else
+            paintFace(painter, rects[size_t(key)], current.caption, current.face, current.defaultLook, key == down);
     }
     for (const ViewCell &cell : std::as_const(overCells)) {
         const QRect rect = cellRect(cell);
@@ -119,20 +143,73 @@ void KeyboardView::paintEvent(QPaintEvent *event)
 
 // A key as a push button of the Fusion style's palette looks here: its face (darker while
 // pressed), a frame a shade darker than the face, the default-button frame inside it, and the
-// caption centred (clipped to the key).
+// caption centred (clipped to the key). It is drawn in the key's own coordinates and, where a
+// logical pixel is not one device pixel, clipped to the key, as a button draws itself, so that
+// every line falls on the same device pixels.
 void KeyboardView::paintFace(QPainter &painter, const QRect &rect, const QString &text, Rgb rgb, bool defaultLook,
                              bool isDown) const
 {
     const QColor face = toColor(rgb);
-    painter.fillRect(rect, isDown ? face.darker(115) : face);
+    const QRect area(QPoint(), rect.size());
+    const bool clip = painter.device()->devicePixelRatioF() != 1;
+    if (clip) {
+        painter.save();
+        painter.setClipRect(rect, Qt::IntersectClip);
+    }
+    painter.translate(rect.topLeft());
+    painter.fillRect(area, isDown ? face.darker(115) : face);
     painter.setPen(face.darker(170));
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
     if (defaultLook) {
         painter.setPen(Qt::black);
-        painter.drawRect(rect.adjusted(1, 1, -2, -2));
+        painter.drawRect(area.adjusted(1, 1, -2, -2));
     }
     painter.setPen(palette().buttonText().color());
-    painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, text);
+    if (clip)
+        painter.restore();
+    else
+        painter.translate(-rect.topLeft());
+}
+
+void KeyboardView::paintKeyFromCache(QPainter &painter, int keyIndex, const KeyLook &current, bool isDown)
+{
+    const QRect &rect = rects[size_t(keyIndex)];
+    const qreal ratio = devicePixelRatioF();
+    ++paintCount;
+    auto same = [&](const CachedFace &face) {
+        return face.key == keyIndex && face.isDown == isDown && face.image.devicePixelRatio() == ratio
+            && face.look.face == current.face
+            && face.look.defaultLook == current.defaultLook && face.look.caption == current.caption;
+    };
+    auto found = std::find_if(faceCache.begin(), faceCache.end(), same);
+    if (found == faceCache.end()) {
+        // Drawn as on the widget: an opaque image of the key's size in device pixels.
+        QImage image(rect.size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        QPainter facePainter(&image);
+        facePainter.setFont(font());
+        paintFace(facePainter, QRect(QPoint(), rect.size()), current.caption, current.face, current.defaultLook,
+                  isDown);
+        facePainter.end();
+        if (faceCache.size() >= faceCacheSize) {
+            faceCache.erase(std::min_element(faceCache.begin(), faceCache.end(),
+                                             [](const CachedFace &a, const CachedFace &b) { return a.lastUse < b.lastUse; }));
+        }
+        faceCache.append(CachedFace{keyIndex, current, isDown, std::move(image), 0});
+        found = faceCache.end() - 1;
+    }
+    found->lastUse = paintCount;
+    painter.drawImage(rect.topLeft(), found->image);
+}
+
+void KeyboardView::changeEvent(QEvent *event)
+{
+    // Faces drawn with another font or palette are stale (the pixel ratio is part of each face).
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange
+        || event->type() == QEvent::StyleChange)
+        faceCache.clear();
+    QWidget::changeEvent(event);
 }
 
 void KeyboardView::setCells(const QList<ViewCell> &cells)

@@ -6,6 +6,7 @@
 #include "KeyTable.h"
 #include "ScaledLayout.h"
 
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -88,6 +89,7 @@ signals:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -102,6 +104,7 @@ private:
     void setDown(int keyIndex);
     void paintFace(QPainter &painter, const QRect &rect, const QString &text, Rgb face, bool defaultLook,
                    bool isDown) const;
+    void paintKeyFromCache(QPainter &painter, int keyIndex, const KeyLook &look, bool isDown);
     void announceCaptions(const QList<int> &keyIndexes);
     QRect cellRect(const ViewCell &cell) const;
     QRect cellsBounds() const;
@@ -110,6 +113,17 @@ private:
     ScaledLayout layout;
     std::array<QRect, 66> rects{};
     QList<ViewCell> overCells;
+    // Faces of keys as last drawn, so that a key repainted on its own (a tap, the lit colour
+    // going) is one copy of pixels instead of a caption laid out again. A few dozen at most.
+    struct CachedFace {
+        int key;
+        KeyLook look;
+        bool isDown;
+        QImage image;
+        quint64 lastUse;
+    };
+    QList<CachedFace> faceCache;
+    quint64 paintCount = 0;
     // The pointer: the key it went down on, the key drawn pressed, and the touch point followed.
     bool pointerDown = false;
     int pressedKey = -1;
