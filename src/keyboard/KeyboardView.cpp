@@ -372,9 +372,19 @@ void KeyboardView::requestTap(int keyIndex)
 
 // --- Accessibility --------------------------------------------------------------------------
 
+void KeyboardView::setCaptionSource(std::function<QString(int keyIndex)> source)
+{
+    captionSource = std::move(source);
+}
+
+QString KeyboardView::currentCaption(int keyIndex) const
+{
+    return captionSource ? captionSource(keyIndex) : look(keyIndex).caption;
+}
+
 QString KeyboardView::accessibleCaption(int keyIndex) const
 {
-    QString caption = look(keyIndex).caption;
+    QString caption = currentCaption(keyIndex);
     spokenCaptions[size_t(keyIndex)] = caption;
     return caption;
 }
@@ -387,7 +397,7 @@ void KeyboardView::announceCaptions(const QList<int> &keyIndexes)
     for (int index : keyIndexes) {
         if (index < 0 || size_t(index) >= rects.size() || !spokenCaptions[size_t(index)])
             continue;
-        const QString caption = look(index).caption;
+        const QString caption = currentCaption(index);
         if (caption == *spokenCaptions[size_t(index)])
             continue;
         spokenCaptions[size_t(index)] = caption;

@@ -47,6 +47,9 @@ public:
     // keys show the key table's first captions and face colours.
     void setLookSource(LookSource source);
     KeyLook look(int keyIndex) const;
+    // Where screen readers' names come from, when the look source should be asked only at
+    // paint time (its colour rule starts a timer); without it the look source's caption.
+    void setCaptionSource(std::function<QString(int keyIndex)> source);
 
     // Where the 240 x 320 layout lies in this widget's own coordinates. The keys' captions are
     // drawn in the widget's font (see captionFont).
@@ -106,10 +109,12 @@ private:
                    bool isDown) const;
     void paintKeyFromCache(QPainter &painter, int keyIndex, const KeyLook &look, bool isDown);
     void announceCaptions(const QList<int> &keyIndexes);
+    QString currentCaption(int keyIndex) const;
     QRect cellRect(const ViewCell &cell) const;
     QRect cellsBounds() const;
 
     LookSource lookSource;
+    std::function<QString(int keyIndex)> captionSource;
     ScaledLayout layout;
     std::array<QRect, 66> rects{};
     QList<ViewCell> overCells;

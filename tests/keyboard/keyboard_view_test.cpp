@@ -184,6 +184,11 @@ TEST_F(View, ScreenReadersSeeEachKeyAsANamedPushButtonThatTaps)
     captions[seven] = QStringLiteral("&");
     view->updateKeys({seven});
     EXPECT_EQ(keyboard->child(seven)->text(QAccessible::Name), QStringLiteral("&"));
+    // A caption source of its own keeps the look source (and its colour rule) to painting.
+    view->setCaptionSource([](int) { return QStringLiteral("*"); });
+    looks.clear();
+    EXPECT_EQ(keyboard->child(seven)->text(QAccessible::Name), QStringLiteral("*"));
+    EXPECT_TRUE(looks.empty());
 
     view->hide();
     EXPECT_TRUE(qKey->state().invisible);
