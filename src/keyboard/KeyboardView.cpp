@@ -393,7 +393,6 @@ QString KeyboardView::accessibleCaption(int keyIndex) const
 // not read yet is read with its current caption when they come to it.
 void KeyboardView::announceCaptions(const QList<int> &keyIndexes)
 {
-    QAccessibleInterface *view = QAccessible::queryAccessibleInterface(this);
     for (int index : keyIndexes) {
         if (index < 0 || size_t(index) >= rects.size() || !spokenCaptions[size_t(index)])
             continue;
@@ -401,6 +400,7 @@ void KeyboardView::announceCaptions(const QList<int> &keyIndexes)
         if (caption == *spokenCaptions[size_t(index)])
             continue;
         spokenCaptions[size_t(index)] = caption;
+        QAccessibleInterface *view = QAccessible::queryAccessibleInterface(this);
         if (QAccessibleInterface *key = view ? view->child(index) : nullptr) {
             QAccessibleEvent changed(key, QAccessible::NameChanged);
             QAccessible::updateAccessibility(&changed);
