@@ -164,6 +164,17 @@ void TypingSession::release(QPointF point)
     }
 }
 
+void TypingSession::cancelTouch()
+{
+    if (!touch.down)
+        return;
+    Operation operation(*this);
+    touch.down = false;
+    if (touch.pressKey >= 0 && pressShown)
+        changeKey(touch.pressKey);
+    pressShown = false;
+}
+
 void TypingSession::tapKey(int keyIndex)
 {
     if (keyIndex < 0 || keyIndex >= keyCount)

@@ -80,6 +80,8 @@ public:
     void press(QPointF layoutPoint);
     void move(QPointF layoutPoint);
     void release(QPointF layoutPoint);
+    // The window system took the touch away: it ends without a tap.
+    void cancelTouch();
     // A tap at the key's centre (also what a screen reader's press action does).
     void tapKey(int keyIndex);
     // A tap on candidate cell (0 to 2) of the strip; an empty cell does nothing.

@@ -4,7 +4,7 @@
 #include "DraftKeeper.h"
 #include "DraftStore.h"
 #include "FakePlatform.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
 #include "TextArea.h"
 #include "TextFile.h"
@@ -54,7 +54,8 @@ protected:
     }
     void tapKey(int id)
     {
-        QTest::mouseClick(window->key(id), Qt::LeftButton);
+        KeyboardView &keys = window->keyboardView();
+        QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.keyRect(keyIndexById(id)).center());
         QCoreApplication::processEvents();
     }
     QString text() const { return window->textArea().pullText(); }
