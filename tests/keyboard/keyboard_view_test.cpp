@@ -151,6 +151,21 @@ TEST_F(View, KeysLookAsTheirButtonsDid)
     EXPECT_EQ(QColor(whole.pixel(3, 100)), QColor(33, 22, 51));
 }
 
+TEST_F(View, CellsAreDrawnOverTheKeysUntilTakenAway)
+{
+    open(ScaledLayout(2, QPoint()));
+    const int g = indexOf(1006);
+    const QRect key = view->keyRect(g);
+    view->setCells({ViewCell{QStringLiteral("é"), QRectF(100, 200, 30, 25), litColour, false}});
+    QCoreApplication::processEvents();
+    const QImage shown = view->grab().toImage();
+    EXPECT_EQ(QColor(shown.pixel(100 * 2 + 3, 200 * 2 + 3)), QColor(255, 255, 155)) << "the cell, at scale 2";
+    EXPECT_EQ(QColor(shown.pixel(key.center().x(), key.top() + 3)), QColor(255, 255, 155)) << "over the key";
+    view->setCells({});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QColor(view->grab().toImage().pixel(key.center().x(), key.top() + 3)), QColor(88, 156, 166)) << "the key again";
+}
+
 TEST_F(View, ScreenReadersSeeEachKeyAsANamedPushButtonThatTaps)
 {
     QAccessibleInterface *keyboard = QAccessible::queryAccessibleInterface(view.get());
