@@ -28,6 +28,7 @@ done
 # The keys drawn by one widget against the floor: first frame, tap to pixels and peak memory on
 # X11, and the first frame on the device check's framebuffer (a qemu guest, some minutes).
 bench/keys_vs_floor.sh build-bench/bin
+bench/keys_instructions.sh build-bench/bin
 if command -v qemu-system-x86_64 >/dev/null; then
   bench/device_startup.sh build-bench/device-startup build-bench/bin
 else

@@ -5,7 +5,8 @@
 // whole program as main() does (the window with its draft and end signals).
 // Prints "<milliseconds> <peak kB> <processor milliseconds> <file-backed resident kB>". A second argument waits that many milliseconds after the
 // first paint before the memory is read, so that work done after the first paint counts too;
-// "stay" keeps the window open after printing (for a probe that watches the screen from outside).
+// "stay" keeps the window open after printing (for a probe that watches the screen from outside);
+// "quit" leaves at once, without taking the window down, so that a profiler counts the start alone.
 // "table" prints what such a probe looks for: the keys' rectangles and face colours as JSON.
 #include "BenchWindows.h"
 #include "CompletionEngine.h"
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -89,6 +91,11 @@ public:
         const double cpuMs = processCpuMs();
         if (qEnvironmentVariableIntValue("WENDREL_PROBE_MODEL") == 1)
             QTimer::singleShot(0, useTheModel);
+        if (quit) {
+            std::printf("%.3f %ld %.3f %ld\n", ms, peakResidentKb(), cpuMs, statusKb("RssFile"));
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
         QTimer::singleShot(settleMs, [this, ms, cpuMs] {
             std::printf("%.3f %ld %.3f %ld\n", ms, peakResidentKb(), cpuMs, statusKb("RssFile"));
             std::fflush(stdout);
@@ -98,6 +105,7 @@ public:
     }
     bool reported = false;
     bool stay = false;
+    bool quit = false;
     int settleMs = 0;
 };
 
@@ -130,6 +138,7 @@ int main(int argc, char **argv)
     wendrel::KeyboardApp app(argc, argv);
     FirstPaint probe;
     probe.stay = settle == "stay";
+    probe.quit = settle == "quit";
     probe.settleMs = probe.stay ? 0 : settle.toInt();
     app.installEventFilter(&probe);
     if (kind == "floor") {
