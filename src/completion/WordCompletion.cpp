@@ -139,6 +139,9 @@ void WordCompletion::adoptLearned()
     keepLearned = completion->learned().adopt(std::move(*pendingLearned)) != LearnedWords::LoadResult::Unreadable;
     pendingLearned.reset();
     learnedAdopted = true;
+    // The candidates shown may now rank otherwise.
+    if (session.completion() == completion.get())
+        session.setCompletion(completion.get());
     if (completion->learned().isDirty())
         saveTimer.start();
 }
