@@ -27,7 +27,7 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DWENDREL_TESTS=OFF -DWEND
 cmake --build build-fuzz -j"$jobs" --target fuzzers
 for source in tests/fuzz/*_fuzzer.cpp; do
   name="$(basename "$source" _fuzzer.cpp)"
-  corpus="$(mktemp -d)" # the seeds stay as they are; what the run finds is thrown away
+  corpus="$(mktemp -d)" # the corpus in the tree stays as it is; what the run finds is thrown away
   cp tests/fuzz/corpus/"$name"/* "$corpus"/
   echo "-- ${name}"
   build-fuzz/bin/"${name}_fuzzer" -max_total_time="${WENDREL_FUZZ_SECONDS:-20}" -timeout=5 \
