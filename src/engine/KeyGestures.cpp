@@ -58,7 +58,7 @@ void KeyGestures::move(QPointF point)
     switch (phase) {
     case Phase::Holding:
         // Moving off the key before the popup opens makes the touch an ordinary one.
-        if (!keyRectF(key).contains(point)) {
+        if (host.keyAt(point) != key) {
             stopTimer();
             phase = Phase::Tapping;
         }

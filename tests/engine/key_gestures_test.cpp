@@ -35,7 +35,7 @@ public:
         const auto table = keyTable();
         for (size_t i = 0; i < table.size(); ++i) {
             const KeyRect &r = table[i].rect;
-            if (QRectF(r.x, r.y, r.width, r.height).contains(point))
+            if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
                 return int(i);
         }
         return -1;
