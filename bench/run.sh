@@ -9,10 +9,11 @@ scripts/setup.sh
 command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libpresage-dev libpresage-data >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" --target bench_engines bench_window bench_draft startup_probe completion_timing \
+cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
   completion_savings
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
+build-bench/bin/bench_typing
 build-bench/bin/bench_window
 build-bench/bin/bench_draft
 

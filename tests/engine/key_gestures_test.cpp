@@ -2,7 +2,7 @@
 // session is asked to do, in order.
 #include "Alternates.h"
 #include "KeyGestures.h"
-#include "TestClock.h"
+#include "SessionClock.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -85,7 +85,7 @@ public:
 // A script of touches: "press e", "move e+3,-40" (a key's centre and an offset),
 // "move 120,100" (a point), "move cell é" (a popup cell's centre), "release ...", "wait 400".
 struct Runner {
-    TestClock clock;
+    ManualClock clock;
     RecordingHost host;
     KeyGestures gestures{clock, host};
 
@@ -151,7 +151,7 @@ void runCases(std::initializer_list<Case> cases)
         runner.run(c.script);
         EXPECT_EQ(runner.host.log, c.log);
         EXPECT_TRUE(runner.gestures.popup().isEmpty());
-        EXPECT_EQ(runner.clock.pending(), 0u) << "no timer left running";
+        EXPECT_EQ(runner.clock.pending(), 0) << "no timer left running";
     }
 }
 
@@ -194,7 +194,7 @@ TEST(KeyGestures, BackSpaceStopsWhenNothingIsLeft)
     runner.run({"press BackSpace", "wait 2000"});
     EXPECT_EQ(runner.host.log,
               (QStringList{"delete first", "delete character", "delete character", "delete character"}));
-    EXPECT_EQ(runner.clock.pending(), 0u);
+    EXPECT_EQ(runner.clock.pending(), 0);
     runner.run({"release BackSpace"});
     EXPECT_EQ(runner.host.log.last(), "deletion ended");
 }
