@@ -26,8 +26,7 @@ KeyGestures::~KeyGestures()
 
 void KeyGestures::press(QPointF point)
 {
-    if (phase != Phase::Idle)
-        finish(lastPoint);
+    abandon();
     key = host.keyAt(point);
     pressPoint = lastPoint = point;
     const TouchKind kind = key < 0 ? TouchKind::Plain : host.touchKind(key);
@@ -97,6 +96,21 @@ void KeyGestures::cancel()
     phase = Phase::Idle;
     if (hadPopup)
         host.popupChanged();
+}
+
+void KeyGestures::abandon()
+{
+    if (phase == Phase::Idle)
+        return;
+    stopTimer();
+    const Phase ended = phase;
+    phase = Phase::Idle;
+    if (!cells.isEmpty())
+        closePopup();
+    if (ended == Phase::Deleting)
+        host.deletionEnded();
+    else if (ended == Phase::Sliding)
+        host.caretSlideEnded();
 }
 
 void KeyGestures::finish(QPointF point)
@@ -185,15 +199,15 @@ void KeyGestures::closePopup()
 
 void KeyGestures::slideTo(QPointF point)
 {
-    // Whole steps of the slide so far, rounded towards the press point, so that a finger
-    // trembling near it moves nothing.
+    // Whole steps from the press point, rounded towards it, so that a finger trembling near it
+    // moves nothing, and a finger back where it began puts the caret back where it was.
     const int steps = int(std::trunc((point.x() - pressPoint.x()) / times.slideStep));
     if (phase == Phase::SpaceDown && steps == 0)
         return;
     phase = Phase::Sliding;
     if (steps != slideSteps) {
-        host.moveCaret(steps - slideSteps);
         slideSteps = steps;
+        host.slideCaret(steps);
     }
 }
 

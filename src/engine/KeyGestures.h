@@ -47,11 +47,12 @@ public:
     virtual void tapKey(int key) = 0;
     // A cell of the key's popup was chosen.
     virtual void typeAlternate(int key, const QString &text) = 0;
-    // Returns false when there was nothing left to delete (the repeats then stop).
+    // Returns whether anything is left to delete before the caret (the repeats stop when not).
     virtual bool deleteBackward(DeleteStep step) = 0;
     virtual void deletionEnded() = 0;
-    // Moves the caret by characters (negative: back), not past the text's ends.
-    virtual void moveCaret(int characters) = 0;
+    // A slide on Space: the caret goes this many characters from where it stood when the slide
+    // began (negative: back), not past the text's ends; the slide then ends.
+    virtual void slideCaret(int characters) = 0;
     virtual void caretSlideEnded() = 0;
     // The popup opened, closed or its chosen cell changed.
     virtual void popupChanged() = 0;
@@ -64,11 +65,14 @@ public:
     KeyGestures(const KeyGestures &) = delete;
     KeyGestures &operator=(const KeyGestures &) = delete;
 
-    // One touch at a time: a press while another touch is down ends that one first, where
-    // it was last seen.
+    // One touch at a time: a press while another touch is down abandons that one (no tap,
+    // nothing chosen from its popup).
     void press(QPointF point);
     void move(QPointF point);
     void release(QPointF point);
+    // Ends a touch that is still down without a tap or a choice from its popup (a held
+    // BackSpace's run and a slide end as they stand).
+    void abandon();
     // Forgets the touch without acting on it (a new text, the window hidden).
     void cancel();
 
@@ -98,7 +102,7 @@ private:
     QPointF lastPoint;
     int timer = -1;
     int deletions = 0;     // of the BackSpace held now
-    int slideSteps = 0;    // characters moved by the slide so far
+    int slideSteps = 0;    // characters from where the slide began
     QList<PopupCell> cells;
     int chosen = -1;
 };

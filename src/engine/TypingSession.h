@@ -7,10 +7,12 @@
 // The text lives in a QTextDocument (the window's text area shows the same document) and is
 // edited only through QTextCursor, so that the document's undo stack sees every edit and no
 // edit copies the whole text. Positions are the document's: a line break counts one.
+#include "KeyGestures.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
 #include "SessionClock.h"
 #include "TypingAssistant.h"
+#include "UndoGrouping.h"
 
 #include <QList>
 #include <QObject>
@@ -120,7 +122,14 @@ public:
     bool upperCaseLabels() const { return upperLabels; }
     const TypingState &typingState() const { return typing; }
     QStringList candidates() const { return shownCandidates; }
-    QList<PopupCell> popup() const { return popupCells; }
+    // The cells of the long-press popup while one is open, and the cell under the finger (-1:
+    // none, releasing then types the key's own character).
+    QList<PopupCell> popup() const { return gestures->popup(); }
+    int popupChosenCell() const { return gestures->chosenCell(); }
+    // How the key answers a touch that lasts or moves, with the modifiers as they stand:
+    // BackSpace repeats (but is Undo or Redo in Fn mode), Space slides the caret, a key with
+    // alternates opens its popup when held.
+    TouchKind touchKind(int keyIndex) const;
 
     // --- The text -----------------------------------------------------------------------------
     QTextDocument *document() const { return doc.get(); }
@@ -135,6 +144,8 @@ public:
     void replaceAll(const QString &text);
     // Inserts at the caret, replacing the selection, as one undoable edit.
     void insertText(const QString &text);
+    // One undo step back or forward (the letters of a word with its separator, a paste, a Load,
+    // a candidate, a correction, a held BackSpace's run); the caret goes where the step was.
     void undo();
     void redo();
     // A new empty text without undo history; modifiers, lit keys and the typing assistant as
@@ -161,6 +172,8 @@ signals:
 private:
     class Operation;
     friend class Operation;
+    class GestureHost;
+    friend class GestureHost;
 
     void letterKey(const KeyDef &key, int keyIndex);
     void characterKey(const KeyDef &key, int keyIndex);
@@ -175,6 +188,14 @@ private:
     void learnAfter(int position);
     void onContentsChange(int position, int removed, int added);
     void endOperation();
+    // What the touch gestures ask of the session.
+    void tapAt(QPointF releasePoint);
+    void typeAlternate(int keyIndex, const QString &text);
+    bool deleteBackward(DeleteStep step);
+    int wordStartBefore(int position) const;
+    void slideCaret(int characters);
+    void endCaretSlide();
+    void undoKey(int keyIndex);
 
     SessionClock &clock;
     Clipboard &clipboard;
@@ -193,7 +214,13 @@ private:
     bool pressShown = false;
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
-    QList<PopupCell> popupCells;
+    // Undo steps as a person thinks of them; the kind of the BackSpace being typed.
+    std::unique_ptr<UndoRecorder> recorder;
+    EditKind deletionKind = EditKind::Deletion;
+    int slideStart = -1; // where the caret stood when the slide on Space began, -1: no slide
+    // Holds, the long-press popup and slides on Space.
+    std::unique_ptr<GestureHost> gestureHost;
+    std::unique_ptr<KeyGestures> gestures;
     // Operation bookkeeping: notifications are sent once, when the outermost operation ends.
     int depth = 0;
     bool textEdited = false;
