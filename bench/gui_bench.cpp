@@ -2,6 +2,7 @@
 // text area, and a full repaint of the keyboard through the colour rule.
 #include "KeyButton.h"
 #include "KeyboardDialog.h"
+#include "TypingSession.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
 #include "TextFile.h"
@@ -68,7 +69,7 @@ void colourRule(benchmark::State &state)
     Window window;
     for (auto _ : state) {
         for (int i = 0; i < 66; ++i)
-            benchmark::DoNotOptimize(window.dialog.onControlColour(i));
+            benchmark::DoNotOptimize(window.dialog.session().onControlColour(i));
     }
 }
 BENCHMARK(colourRule);

@@ -124,8 +124,9 @@ void TypingSession::endOperation()
     const bool caretMoved = cursor.position() != caretAtStart || cursor.anchor() != anchorAtStart;
     if (caretMoved || textEdited)
         refreshCandidates();
+    const bool edited = textEdited;
     textEdited = false;
-    if (caretMoved)
+    if (caretMoved || edited)
         emit caretChanged();
 }
 

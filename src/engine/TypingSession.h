@@ -121,6 +121,8 @@ public:
     bool fnOn() const { return fn; }
     bool upperCaseLabels() const { return upperLabels; }
     const TypingState &typingState() const { return typing; }
+    // Inside one of the session's own operations (its edits are not finished yet).
+    bool isBusy() const { return depth > 0; }
     QStringList candidates() const { return shownCandidates; }
     // The cells of the long-press popup while one is open, and the cell under the finger (-1:
     // none, releasing then types the key's own character).
@@ -157,7 +159,8 @@ signals:
     void keysChanged(const QList<int> &keyIndexes);
     void candidatesChanged();
     void popupChanged();
-    // Caret or selection moved.
+    // The caret or the selection moved, or the session edited the text: a view keeps its own
+    // cursor in step and the caret in sight.
     void caretChanged();
     // Play the chosen key sound.
     void soundRequested();
@@ -171,9 +174,7 @@ signals:
 
 private:
     class Operation;
-    friend class Operation;
-    class GestureHost;
-    friend class GestureHost;
+    class GestureHost; // the session as the touch gestures see it
 
     void letterKey(const KeyDef &key, int keyIndex);
     void characterKey(const KeyDef &key, int keyIndex);

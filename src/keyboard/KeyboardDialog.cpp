@@ -1,41 +1,47 @@
 #include "KeyboardDialog.h"
 
+#include "DocumentCommands.h"
 #include "FileLocations.h"
 #include "Fonts.h"
 #include "KeyButton.h"
-#include "ShortcutDialog.h"
+#include "SettingsCommands.h"
+#include "ShortcutCommands.h"
 #include "TextArea.h"
+#include "TypingSession.h"
 #include "WordCompletion.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
 
 namespace wendrel {
 
-namespace {
-
-QColor toColor(Rgb rgb)
-{
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
-
-} // namespace
-
 KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
-    : QWidget(parent), platform(platform)
+    : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
     createControls();
+    settingsCommands = std::make_unique<SettingsCommands>(*this, *typing, platform);
+    documentCommands = std::make_unique<DocumentCommands>(*this, *typing, platform);
+    shortcutCommands = std::make_unique<ShortcutCommands>(*this, *typing, platform,
+                                                          [this] { settingsCommands->playKeySound(); });
+    completion = std::make_unique<WordCompletion>(*this, *text, *typing);
+    connect(settingsCommands.get(), &SettingsCommands::completionChanged, completion.get(), &WordCompletion::setOn);
+    connectSession();
 }
 
 KeyboardDialog::~KeyboardDialog()
 {
     qApp->removeEventFilter(this);
+    completion.reset(); // keeps what was learned, while the session still knows its engine
+    // The text area shows the session's document: it goes before the session does.
+    delete edit;
+    edit = nullptr;
 }
 
 void KeyboardDialog::createControls()
@@ -45,21 +51,54 @@ void KeyboardDialog::createControls()
     edit->setAccessibleName(QStringLiteral("Text"));
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The text area shows and edits the session's own document.
+    QTextDocument *document = typing->document();
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document));
+    edit->setDocument(document);
     edit->hide();
     text = new TextArea(edit, this);
-    text->onCharacterHandled = [this] { stopWindowTimer(focusTimer); };
-    completion = std::make_unique<WordCompletion>(*this, *text);
 
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i) {
-        auto *button = new KeyButton(int(i), this);
+        auto *button = new KeyButton(int(i), *typing, this);
         button->setObjectName(QStringLiteral("key%1").arg(table[i].id));
-        button->setCaption(QString::fromUtf16(table[i].caption));
-        button->faceColour = [this](int index) { return onControlColour(index); };
         button->hide();
-        connect(button, &QPushButton::clicked, this, [this, i] { onKeyTapped(int(i)); });
         keys[i] = button;
     }
+}
+
+void KeyboardDialog::connectSession()
+{
+    connect(typing.get(), &TypingSession::keysChanged, this, [this](const QList<int> &changed) {
+        for (int index : changed)
+            keys[size_t(index)]->refresh();
+    });
+    connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);
+    // The session's cursor and the text area's stay one: a key types where the user put the
+    // caret (a tap in the text, a physical keyboard), and the area shows what a key typed.
+    connect(typing.get(), &TypingSession::caretChanged, this, &KeyboardDialog::followSession);
+    connect(edit, &QPlainTextEdit::cursorPositionChanged, this, &KeyboardDialog::followTextArea);
+    connect(edit, &QPlainTextEdit::selectionChanged, this, &KeyboardDialog::followTextArea);
+}
+
+void KeyboardDialog::followTextArea()
+{
+    if (typing->isBusy())
+        return; // the session's own edit: it brings the area in step when it is done
+    const QTextCursor cursor = edit->textCursor();
+    if (cursor.anchor() != typing->anchor() || cursor.position() != typing->caret())
+        typing->setSelection(cursor.anchor(), cursor.position());
+}
+
+void KeyboardDialog::followSession()
+{
+    QTextCursor cursor = edit->textCursor();
+    if (cursor.anchor() != typing->anchor() || cursor.position() != typing->caret()) {
+        cursor.setPosition(typing->anchor());
+        cursor.setPosition(typing->caret(), QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+    }
+    edit->ensureCursorVisible();
 }
 
 KeyButton *KeyboardDialog::key(int id) const
@@ -84,31 +123,21 @@ bool KeyboardDialog::OnInitDialog()
     textFont = sansSerifWithCellHeight(layout.length(15), font());
     edit->setFont(textFont);
 
-    record.typing = TypingState{};
-    record.fnOn = 0;
-
-    record.appFolder = appFolderOf(platform.executable.path());
-    const QString resources = resourceFolder(record.appFolder, QStringLiteral(WENDREL_DATA_FROM_BIN));
-    for (int n = 1; n <= 5; ++n)
-        record.soundPaths[size_t(n - 1)] = soundPath(resources, n);
-    record.helpPath = helpPath(resources);
-    record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder(), resources != record.appFolder);
-    loadShortcuts();
+    const QString appFolder = appFolderOf(platform.executable.path());
+    settingsCommands->setFolders(appFolder);
+    shortcutCommands->loadShortcuts(settingsCommands->settingsFolder());
 
     raise();
     activateWindow();
     startWindowTimer(watchdogTimer, 200);
-    loadSettings();
-    completion->setOn(record.completionFlag == 1);
+    settingsCommands->loadSettings();
+    completion->setOn(settingsCommands->completionFlag() == 1);
     placeControls();
     showControls(true);
-    record.shiftOn = 0;
-    record.capsOn = 0;
-    showLowerCaseLabels();
     // Only now is the window shown, with its controls placed: its first picture is the keyboard.
     windowOpened = true;
     enterFullScreen();
-    text->focusTextArea();
+    focusTextArea();
     qApp->installEventFilter(this);
     return true;
 }
@@ -144,24 +173,9 @@ void KeyboardDialog::placeControls()
     }
 }
 
-// --- Colours and visual response -------------------------------------------------------
-
-QColor KeyboardDialog::onControlColour(int keyIndex)
-{
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (record.litFlags[size_t(keyIndex)] == 1) {
-        startWindowTimer(litTimer, 65);
-        return toColor(litColour);
-    }
-    const bool modeOn = (key.role == KeyRole::Fn && record.fnOn == 1)
-        || (key.role == KeyRole::Caps && record.capsOn == 1)
-        || (key.role == KeyRole::Shift && record.shiftOn == 1);
-    return toColor(modeOn ? modeColour : key.face);
-}
-
 QColor KeyboardDialog::windowColour() const
 {
-    return toColor(backgroundColour);
+    return QColor(backgroundColour.red, backgroundColour.green, backgroundColour.blue);
 }
 
 void KeyboardDialog::paintEvent(QPaintEvent *)
@@ -181,8 +195,16 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 
 void KeyboardDialog::afterFirstFrame()
 {
-    discoverPrograms();
-    loadChosenSound();
+    shortcutCommands->discoverPrograms();
+    settingsCommands->loadChosenSound();
+}
+
+// A close request (the close box, the window manager, the session's end) ends the program as
+// Exit does, without its message.
+void KeyboardDialog::closeEvent(QCloseEvent *event)
+{
+    documentCommands->onCloseRequest();
+    event->accept();
 }
 
 // --- Timers -----------------------------------------------------------------------------
@@ -205,30 +227,22 @@ void KeyboardDialog::stopWindowTimer(int id)
 
 bool KeyboardDialog::isTimerRunning(int id) const
 {
+    if (id == litTimer)
+        return typing->isLitTimerRunning();
     const QTimer *timer = timers.value(id);
     return timer && timer->isActive();
 }
 
 void KeyboardDialog::onTimer(int id)
 {
-    if (id == litTimer) {
-        stopWindowTimer(litTimer);
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (record.litFlags[i] == 1) {
-                clearDefaultStyle(int(i));
-                record.litFlags[i] = 0;
-                keys[i]->update();
-            }
-        }
-    } else if (id == focusTimer) {
+    if (id == focusTimer) {
         // While the stylus is held on a key, the focus goes back to the text area and the
         // held key loses its default-button look ("Exit" keeps it).
         if (QApplication::focusWidget() != edit)
-            text->focusTextArea();
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i]->isDown() && keyTable()[i].role != KeyRole::Exit)
-                clearDefaultStyle(int(i));
-        }
+            focusTextArea();
+        const int held = typing->pressedKey();
+        if (held >= 0 && keyTable()[size_t(held)].role != KeyRole::Exit)
+            typing->clearDefaultStyle(held);
     } else if (id == watchdogTimer) {
         const bool inFront = QApplication::activeWindow() == this;
         if (inFront)
@@ -284,6 +298,11 @@ void KeyboardDialog::showControls(bool show)
     for (KeyButton *button : keys)
         button->setVisible(show);
     controlsVisible = show;
+}
+
+void KeyboardDialog::focusTextArea()
+{
+    text->focusTextArea();
 }
 
 bool KeyboardDialog::eventFilter(QObject *watched, QEvent *event)

@@ -52,7 +52,7 @@ protected:
 
 TEST_F(CompletionOff, TwoDigitConfigMeansNoStripAndTheWholeTextArea)
 {
-    EXPECT_EQ(window->state().completionFlag, 0);
+    EXPECT_EQ(window->settings().completionFlag(), 0);
     EXPECT_FALSE(stripShown());
     EXPECT_EQ(textAreaHeight(), 76 * window->layoutScale());
     type(QStringLiteral("th"));

@@ -1,5 +1,6 @@
 // The draft of the real window's text: written soon after each change, restored before the
 // first paint, ended by Exit and a close request, kept by an end asked for by a signal.
+#include "DocumentCommands.h"
 #include "DraftKeeper.h"
 #include "FakePlatform.h"
 #include "KeyButton.h"
@@ -105,7 +106,7 @@ TEST_F(Draft, ExitAndTheCloseBoxEndTheDraftAndKeepTheTextInLastExit)
         window->textArea().pushText(QStringLiteral("kept\u00a0text"));
         ASSERT_TRUE(draftHolds(QStringLiteral("kept\u00a0text")));
         if (viaExit)
-            window->onExitButton();
+            window->document().onExitButton();
         else
             window->close();
         EXPECT_EQ(fake.exitStatuses, QList<int>{0});
@@ -134,7 +135,7 @@ TEST_F(Draft, AnEndAskedForByASignalWritesTheDraftAtOnceAndKeepsIt)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("typed just now"));
     EXPECT_TRUE(fake.messages.isEmpty());
     EXPECT_FALSE(QFile::exists(lastExitFile()));
-    window->onExitButton(); // a later Exit (the message box was open) changes nothing
+    window->document().onExitButton(); // a later Exit (the message box was open) changes nothing
     EXPECT_EQ(fake.exitStatuses, QList<int>{0});
     window.reset();
     keeper.reset();

@@ -104,6 +104,30 @@ INSTANTIATE_TEST_SUITE_P(Formula, Assistant, ::testing::Values(
     Case{"OutsideFnTypesEquals", "key 2|key =", "2="},
     Case{"FnIsOffAfterwards", "key 1|key +|key 1|key Fn|key =|key 7", "1+1=27"}));
 
+// Fn, then "=" with the caret at the end of a text.
+TEST_F(Engine, FormulaKeyOnTexts)
+{
+    struct Row {
+        QString before, after;
+    } rows[] = {
+        {"Total 2+3*4", "Total 2+3*4=14"},
+        {"x\n-5+2", "x\n-5+2=-3"},
+        {"(1+1)*2+3", "(1+1)*2+3=7"},
+        {"sum ", "sum "},
+        {"x=2+3", "x=2+3"},        // a word glued to the formula makes it an error
+        {"a\t2+3", "a\t2+3"},      // a tab belongs to the formula
+        {"ok. 9^99^99", "ok. 9^99^99=Overflow"},
+        {"one\ntwo 1.5*2", "one\ntwo 1.5*2=3"},
+    };
+    for (const Row &row : rows) {
+        session().reset();
+        session().insertText(row.before);
+        run("key Fn|key =");
+        EXPECT_EQ(session().plainText(), row.after) << row.before.toStdString();
+        EXPECT_FALSE(session().fnOn()) << row.before.toStdString();
+    }
+}
+
 TEST_F(Engine, FormulaTakesOnlyAShortHeadAtTheTextStart)
 {
     const QString head = QString(252, u'0') + QStringLiteral("1+1"); // 255 characters

@@ -90,19 +90,19 @@ TEST_F(KeyboardLayout, RenderedFacesHaveTheTableColours)
 
 TEST_F(KeyboardLayout, StartsWithTheInitialState)
 {
-    const KeyboardState &state = window->state();
-    EXPECT_EQ(state.fnOn, 0);
-    EXPECT_EQ(state.shiftOn, 0);
-    EXPECT_EQ(state.capsOn, 0);
-    EXPECT_EQ(state.typing, TypingState{});
-    EXPECT_EQ(state.soundIndex, 1); // no config.dat
-    EXPECT_EQ(state.lightFlag, 1);
-    for (quint8 flag : state.litFlags)
-        EXPECT_EQ(flag, 0);
-    EXPECT_EQ(state.appFolder, appFolder());
-    EXPECT_EQ(state.soundPaths[0], appFolder() + QStringLiteral("/sound1.wav"));
-    EXPECT_EQ(state.soundPaths[4], appFolder() + QStringLiteral("/sound5.wav"));
-    EXPECT_EQ(state.helpPath, appFolder() + QStringLiteral("/help.htm"));
+    const TypingSession &session = window->session();
+    EXPECT_FALSE(session.fnOn());
+    EXPECT_FALSE(session.shiftOn());
+    EXPECT_FALSE(session.capsOn());
+    EXPECT_EQ(session.typingState(), TypingState{});
+    EXPECT_EQ(window->settings().soundIndex(), 1); // no config.dat
+    EXPECT_EQ(window->settings().lightFlag(), 1);
+    for (int i = 0; i < TypingSession::keyCount; ++i)
+        EXPECT_FALSE(session.isLit(i));
+    EXPECT_EQ(window->settings().settingsFolder(), appFolder());
+    EXPECT_EQ(window->settings().soundPath(1), appFolder() + QStringLiteral("/sound1.wav"));
+    EXPECT_EQ(window->settings().soundPath(5), appFolder() + QStringLiteral("/sound5.wav"));
+    EXPECT_EQ(window->settings().helpPath(), appFolder() + QStringLiteral("/help.htm"));
     EXPECT_TRUE(text().isEmpty());
     EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::watchdogTimer));
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));

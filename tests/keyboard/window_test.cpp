@@ -19,11 +19,11 @@ protected:
 TEST_F(Window, TappedKeyLightsThenGoesDarkAfterTheLitTimer)
 {
     tap(1007); // "h"
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 1);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1007)), true);
     EXPECT_EQ(faceOf(1007), QColor(255, 255, 155));
     EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::litTimer));
     QTest::qWait(150);
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 0);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1007)), false);
     EXPECT_EQ(faceOf(1007), QColor(88, 163, 166));
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
 }
@@ -42,7 +42,7 @@ TEST_F(Window, FnShowsLitThenItsModeColourThenItsFace)
 TEST_F(Window, CommandKeysNeverLight)
 {
     tap(1048); // Help: the fake shell succeeds
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1048))], 0);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1048)), false);
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
 }
 

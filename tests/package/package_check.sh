@@ -49,8 +49,9 @@ grep -E '^[EW]: ' "$work/lintian.log" && fail "lintian reports errors or warning
 echo "== the package's files"
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/files"
 required=(
-  /usr/bin/wendrel /usr/bin/wendrel-formula /usr/bin/wendrel-complete
+  /usr/bin/wendrel /usr/bin/wendrel-formula /usr/bin/wendrel-complete /usr/bin/wendrel-type
   /usr/share/man/man1/wendrel.1.gz /usr/share/man/man1/wendrel-formula.1.gz /usr/share/man/man1/wendrel-complete.1.gz
+  /usr/share/man/man1/wendrel-type.1.gz
   /usr/share/applications/org.wendrel.Wendrel.desktop
   /usr/share/metainfo/org.wendrel.Wendrel.metainfo.xml
   /usr/share/icons/hicolor/64x64/apps/wendrel.png

@@ -3,8 +3,12 @@
 // temporary folder that stands for the executable's folder.
 #include "FakePlatform.h"
 #include "KeyButton.h"
+#include "DocumentCommands.h"
 #include "KeyboardDialog.h"
+#include "SettingsCommands.h"
+#include "ShortcutCommands.h"
 #include "TextArea.h"
+#include "TypingSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
