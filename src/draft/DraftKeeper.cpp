@@ -90,6 +90,9 @@ void DraftKeeper::claimAndRestore()
     const qsizetype end = text->length();
     text->setSelection(end, end);
     text->scrollCaret();
+    // The restored text is where this run starts, not an edit: an Undo must not take it away
+    // (the emptied text would become the draft).
+    text->widget()->document()->clearUndoRedoStacks();
     restoring = false;
     lastHandedOver = rawText();
     if (!typed.isEmpty())
