@@ -79,6 +79,8 @@ public:
     // The open popup's cells (empty when none is open) and the one under the finger (-1: none).
     const QList<PopupCell> &popup() const { return cells; }
     int chosenCell() const { return chosen; }
+    // The key whose popup is open, -1 when none is.
+    int popupKey() const { return cells.isEmpty() ? -1 : key; }
     const GestureTimings &timings() const { return times; }
 
 private:

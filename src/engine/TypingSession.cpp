@@ -211,6 +211,18 @@ void TypingSession::release(QPointF point)
     gestures->release(point);
 }
 
+void TypingSession::cancelTouch()
+{
+    if (!touch.down)
+        return;
+    Operation operation(*this);
+    touch.down = false;
+    if (touch.pressKey >= 0 && pressShown)
+        changeKey(touch.pressKey);
+    pressShown = false;
+    gestures->abandon();
+}
+
 // An ordinary touch ended: a press and a release on the same key is a tap of that key.
 void TypingSession::tapAt(QPointF releasePoint)
 {

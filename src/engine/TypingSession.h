@@ -77,6 +77,10 @@ public:
     void press(QPointF layoutPoint);
     void move(QPointF layoutPoint);
     void release(QPointF layoutPoint);
+    // The touch was taken away (the window system cancelled it, the window was hidden or left
+    // the front during a press): no release will come. It ends without a tap; a held
+    // BackSpace stops and a popup closes choosing nothing.
+    void cancelTouch();
     // A tap at the key's centre (also what a screen reader's press action does).
     void tapKey(int keyIndex);
     // A tap on candidate cell (0 to 2) of the strip; an empty cell does nothing.
@@ -128,6 +132,7 @@ public:
     // none, releasing then types the key's own character).
     QList<PopupCell> popup() const { return gestures->popup(); }
     int popupChosenCell() const { return gestures->chosenCell(); }
+    int popupKey() const { return gestures->popupKey(); }
     // How the key answers a touch that lasts or moves, with the modifiers as they stand:
     // BackSpace repeats (but is Undo or Redo in Fn mode), Space slides the caret, a key with
     // alternates opens its popup when held.

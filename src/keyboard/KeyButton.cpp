@@ -67,6 +67,15 @@ void KeyButton::mouseReleaseEvent(QMouseEvent *event)
     session.release(toLayout(event->position()));
 }
 
+void KeyButton::hideEvent(QHideEvent *event)
+{
+    // Hidden during its press, the key gets no release: a held BackSpace must not go on.
+    const Touch &touch = session.currentTouch();
+    if (touch.down && touch.pressKey == index)
+        session.cancelTouch();
+    QPushButton::hideEvent(event);
+}
+
 void KeyButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

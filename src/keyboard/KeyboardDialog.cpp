@@ -4,6 +4,7 @@
 #include "FileLocations.h"
 #include "Fonts.h"
 #include "KeyButton.h"
+#include "PopupView.h"
 #include "SettingsCommands.h"
 #include "ShortcutCommands.h"
 #include "TextArea.h"
@@ -65,6 +66,7 @@ void KeyboardDialog::createControls()
         button->hide();
         keys[i] = button;
     }
+    popup = new PopupView(*typing, this);
 }
 
 void KeyboardDialog::connectSession()
@@ -171,6 +173,7 @@ void KeyboardDialog::placeControls()
         keys[i]->setFont(keyFont);
         keys[i]->setGeometry(layout.rect(table[i].rect));
     }
+    popup->place(layout, keyFont);
 }
 
 QColor KeyboardDialog::windowColour() const
@@ -332,6 +335,11 @@ bool KeyboardDialog::FilterMessage(QObject *watched, QEvent *event)
         // Back in front: the watchdog's restore without waiting for its next tick.
         if (widget == this)
             restoreFullScreen();
+        break;
+    case QEvent::WindowDeactivate:
+        // Another window in front during a press takes its release away.
+        if (widget == this)
+            typing->cancelTouch();
         break;
     default:
         break;

@@ -24,6 +24,7 @@ namespace wendrel {
 
 class DocumentCommands;
 class KeyButton;
+class PopupView;
 class SettingsCommands;
 class ShortcutCommands;
 class TextArea;
@@ -47,6 +48,7 @@ public:
     TypingSession &session() const { return *typing; }
     TextArea &textArea() const { return *text; }
     KeyButton *key(int id) const;
+    PopupView *popupView() const { return popup; }
     SettingsCommands &settings() const { return *settingsCommands; }
     ShortcutCommands &shortcuts() const { return *shortcutCommands; }
     DocumentCommands &document() const { return *documentCommands; }
@@ -97,6 +99,7 @@ private:
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
     std::array<KeyButton *, 66> keys{};
+    PopupView *popup = nullptr; // a long press's alternates, over everything
     QHash<int, QTimer *> timers;
     QIcon appIcon;
     ScaledLayout layout;

@@ -380,3 +380,22 @@ TEST(EditingCommandLine, HoldsPopupsSlidesAndUndo)
     EXPECT_FALSE(states[2][QStringLiteral("fn")].toBool());
     EXPECT_EQ(states[3][QStringLiteral("text")].toString(), QStringLiteral("ä"));
 }
+
+// A touch taken away (no release comes): a held BackSpace stops, a popup closes choosing
+// nothing, and nothing is typed.
+TEST_F(Editing, ACancelledTouchEndsWithoutATap)
+{
+    run("key a|key b|key c|key d|key e|press @BackSpace|wait 450");
+    EXPECT_EQ(session().plainText(), QStringLiteral("Abc"));
+    session().cancelTouch();
+    run("wait 2000|release @BackSpace");
+    EXPECT_EQ(session().plainText(), QStringLiteral("Abc"));
+    run("press @e|wait 400|move @cell:é");
+    session().cancelTouch();
+    EXPECT_TRUE(session().popup().isEmpty());
+    run("release 60 165|press @Space|move @Space+-16,0");
+    session().cancelTouch();
+    run("key x");
+    EXPECT_EQ(session().plainText(), QStringLiteral("Axbc"));
+    EXPECT_EQ(session().pressedKey(), -1);
+}
