@@ -2,7 +2,7 @@
 // event loop while the draft of a long text is written, and a tap to its character with and
 // without drafts being written.
 #include "DraftKeeper.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
@@ -150,20 +150,21 @@ void tapToCharacter(benchmark::State &state)
 {
     Window window(state.range(1) == 1);
     window.dialog->textArea().pushText(notes(state.range(0)));
-    KeyButton *key = window.dialog->key(1004); // "e"
-    KeyButton *backSpace = window.dialog->key(1065);
+    KeyboardView *keys = &window.dialog->keyboardView();
+    const QPoint key = keys->keyRect(keyIndexById(1004)).center(); // "e"
+    const QPoint backSpace = keys->keyRect(keyIndexById(1065)).center();
     QWidget *edit = window.dialog->textArea().widget()->viewport();
     QElapsedTimer clock;
     double slowest = 0;
     for (auto _ : state) {
         clock.start();
-        QTest::mouseClick(key, Qt::LeftButton);
+        QTest::mouseClick(keys, Qt::LeftButton, {}, key);
         QCoreApplication::processEvents();
         edit->repaint();
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         slowest = std::max(slowest, seconds * 1000);
         state.SetIterationTime(seconds);
-        QTest::mouseClick(backSpace, Qt::LeftButton); // keep the text's length
+        QTest::mouseClick(keys, Qt::LeftButton, {}, backSpace); // keep the text's length
         QCoreApplication::processEvents();
     }
     state.counters["slowest_ms"] = slowest;

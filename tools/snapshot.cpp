@@ -2,7 +2,7 @@
 //   QT_QPA_PLATFORM=offscreen wendrel-snapshot out.png [key ID ...]
 // The given keys are tapped in order (as clicks) before the picture is taken; an ID of 0
 // waits 100 ms so that lit keys go dark.
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardApp.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
@@ -28,8 +28,9 @@ int main(int argc, char **argv)
             QTest::qWait(100);
             continue;
         }
-        if (wendrel::KeyButton *key = dialog.key(id)) {
-            QTest::mouseClick(key, Qt::LeftButton);
+        if (const int index = wendrel::keyIndexById(id); index >= 0) {
+            wendrel::KeyboardView &keys = dialog.keyboardView();
+            QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.keyRect(index).center());
             QCoreApplication::processEvents();
         } else {
             std::fprintf(stderr, "no key %d\n", id);

@@ -3,7 +3,7 @@
 #include "DocumentCommands.h"
 #include "FileLocations.h"
 #include "Fonts.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "PopupView.h"
 #include "SettingsCommands.h"
 #include "ShortcutCommands.h"
@@ -59,22 +59,30 @@ void KeyboardDialog::createControls()
     edit->hide();
     text = new TextArea(edit, this);
 
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        auto *button = new KeyButton(int(i), *typing, this);
-        button->setObjectName(QStringLiteral("key%1").arg(table[i].id));
-        button->hide();
-        keys[i] = button;
-    }
+    // The 66 keys, drawn by one widget below the text area.
+    view = new KeyboardView(this);
+    view->setObjectName(QStringLiteral("keys"));
+    view->hide();
+    // The colour rule runs at paint time (a lit key restarts the lit timer); screen readers
+    // read the captions only.
+    view->setLookSource([this](int key) {
+        return KeyLook{typing->caption(key), typing->onControlColour(key), typing->hasDefaultLook(key)};
+    });
+    view->setCaptionSource([this](int key) { return typing->caption(key); });
+    // A long press's popup: a widget of its own over the view and the text area.
     popup = new PopupView(*typing, this);
 }
 
 void KeyboardDialog::connectSession()
 {
-    connect(typing.get(), &TypingSession::keysChanged, this, [this](const QList<int> &changed) {
-        for (int index : changed)
-            keys[size_t(index)]->refresh();
-    });
+    connect(view, &KeyboardView::pressed, typing.get(), &TypingSession::press);
+    connect(view, &KeyboardView::moved, typing.get(), &TypingSession::move);
+    connect(view, &KeyboardView::released, typing.get(), &TypingSession::release);
+    connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
+    connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
+    connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
+    // The popup (PopupView) follows the session by itself: it may reach over the text area,
+    // where the view does not.
     connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);
     // The session's cursor and the text area's stay one: a key types where the user put the
     // caret (a tap in the text, a physical keyboard), and the area shows what a key typed.
@@ -103,10 +111,10 @@ void KeyboardDialog::followSession()
     edit->ensureCursorVisible();
 }
 
-KeyButton *KeyboardDialog::key(int id) const
+QPoint KeyboardDialog::keyCentre(int id) const
 {
     const int index = keyIndexById(id);
-    return index < 0 ? nullptr : keys[size_t(index)];
+    return index < 0 ? QPoint(-1, -1) : view->mapTo(this, view->keyRect(index).center());
 }
 
 bool KeyboardDialog::OnInitDialog()
@@ -167,12 +175,15 @@ void KeyboardDialog::placeControls()
         layout = ScaledLayout::centredOn(screen->size(), layout.scale());
     edit->setGeometry(layout.rect(textAreaRect));
     completion->place();
+    // The view takes the window below the text area. The window itself still paints the strip
+    // around the text area, so its first paint is seen (the work after the first frame, the
+    // draft keeper's claim) although the view paints every pixel of the rest.
+    const QSize window = usesRealFullScreen() && screen ? screen->size() : layout.size();
+    const int viewTop = layout.rect(KeyRect{0, textAreaRect.y + textAreaRect.height, layoutWidth, 1}).top();
     const QFont keyFont = captionFont(layout, textFont);
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        keys[i]->setFont(keyFont);
-        keys[i]->setGeometry(layout.rect(table[i].rect));
-    }
+    view->setFont(keyFont);
+    view->setGeometry(QRect(0, viewTop, window.width(), window.height() - viewTop));
+    view->setScaledLayout(ScaledLayout(layout.scale(), layout.origin() - QPoint(0, viewTop)));
     popup->place(layout, keyFont);
 }
 
@@ -298,8 +309,7 @@ void KeyboardDialog::leaveFullScreen()
 void KeyboardDialog::showControls(bool show)
 {
     edit->setVisible(show);
-    for (KeyButton *button : keys)
-        button->setVisible(show);
+    view->setVisible(show);
     controlsVisible = show;
 }
 

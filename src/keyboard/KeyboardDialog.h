@@ -1,6 +1,7 @@
 #pragma once
-// The keyboard window: the text area on top, the candidate strip and the 66 keys below. It
-// composes them around one typing session (src/engine), which does the typing; the command
+// The keyboard window: the text area on top, the candidate strip, and the 66 keys below, drawn
+// by one KeyboardView. It composes them around one typing session (src/engine), which does the
+// typing; the command
 // keys are answered by the handlers of their own folders (files, shortcuts, settings). The
 // window itself keeps only what is a window's: full-screen mode, the controls shown or hidden,
 // the focus kept in the text area, and its timers 2 and 10.
@@ -14,7 +15,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QWidget>
-#include <array>
 #include <memory>
 
 class QPlainTextEdit;
@@ -23,7 +23,7 @@ class QTimer;
 namespace wendrel {
 
 class DocumentCommands;
-class KeyButton;
+class KeyboardView;
 class PopupView;
 class SettingsCommands;
 class ShortcutCommands;
@@ -47,7 +47,9 @@ public:
 
     TypingSession &session() const { return *typing; }
     TextArea &textArea() const { return *text; }
-    KeyButton *key(int id) const;
+    KeyboardView &keyboardView() const { return *view; }
+    // The centre of the key with this ID, in the window's coordinates.
+    QPoint keyCentre(int id) const;
     PopupView *popupView() const { return popup; }
     SettingsCommands &settings() const { return *settingsCommands; }
     ShortcutCommands &shortcuts() const { return *shortcutCommands; }
@@ -98,7 +100,7 @@ private:
     QFont textFont;
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
-    std::array<KeyButton *, 66> keys{};
+    KeyboardView *view = nullptr;
     PopupView *popup = nullptr; // a long press's alternates, over everything
     QHash<int, QTimer *> timers;
     QIcon appIcon;

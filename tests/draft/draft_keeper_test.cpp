@@ -3,7 +3,7 @@
 #include "DocumentCommands.h"
 #include "DraftKeeper.h"
 #include "FakePlatform.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
 #include "TextArea.h"
 #include "TextFile.h"
@@ -48,7 +48,8 @@ protected:
     }
     void tapKey(int id)
     {
-        QTest::mouseClick(window->key(id), Qt::LeftButton);
+        KeyboardView &keys = window->keyboardView();
+        QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.keyRect(keyIndexById(id)).center());
         QCoreApplication::processEvents();
     }
     QString text() const { return window->textArea().pullText(); }

@@ -373,6 +373,16 @@ TEST_F(Engine, Touches)
         EXPECT_EQ(typed(row.events), QString::fromUtf8(row.text)) << row.name;
 }
 
+TEST_F(Engine, ACancelledTouchTapsNothing)
+{
+    const QPointF h = TypingSession::keyCentre(keyIndexById(1007));
+    session().press(h);
+    session().cancelTouch();
+    EXPECT_EQ(session().pressedKey(), -1);
+    session().release(h);
+    EXPECT_EQ(session().plainText(), QString());
+}
+
 TEST_F(Engine, ATapKeepsItsPressPointAndAPressGivesTheDefaultLook)
 {
     const int h = keyIndexById(1007);

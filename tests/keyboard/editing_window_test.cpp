@@ -1,5 +1,6 @@
 // Holds, the long-press popup and slides on Space in the real window, by mouse events on its
 // keys and real time: the popup drawn over the keys (and the text area), on top of everything.
+#include "KeyboardView.h"
 #include "PopupView.h"
 #include "WindowFixture.h"
 
@@ -18,25 +19,27 @@ protected:
         const ScaledLayout &layout = window->scaledLayout();
         return layout.origin() + (layoutPoint * layout.scale()).toPoint();
     }
-    QPoint keyPoint(KeyButton *key, QPointF layoutPoint) const
-    {
-        return key->mapFrom(window.get(), windowPoint(layoutPoint));
-    }
+    KeyboardView &view() const { return window->keyboardView(); }
+    QPoint viewPoint(QPointF layoutPoint) const { return view().fromLayout(layoutPoint).toPoint(); }
     static QPointF centre(int id) { return TypingSession::keyCentre(keyIndexById(id)); }
-
-    // The parts of one touch on a key, as the mouse gives them: moves and the release go to
-    // the key that was pressed, wherever they are.
-    void press(int id) { QTest::mousePress(window->key(id), Qt::LeftButton, {}, keyPoint(window->key(id), centre(id))); }
-    void move(int id, QPointF layoutPoint)
+    // A key's rectangle in the window's pixels.
+    QRect keyRect(int id) const
     {
-        KeyButton *key = window->key(id);
-        const QPoint local = keyPoint(key, layoutPoint);
-        QMouseEvent event(QEvent::MouseMove, local, key->mapToGlobal(local), Qt::NoButton, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(key, &event);
+        const QRect r = view().keyRect(keyIndexById(id));
+        return QRect(view().mapTo(window.get(), r.topLeft()), r.size());
     }
-    void release(int id, QPointF layoutPoint)
+
+    // The parts of one touch, as the mouse gives them to the keys' view.
+    void press(int id) { QTest::mousePress(&view(), Qt::LeftButton, {}, viewPoint(centre(id))); }
+    void move(QPointF layoutPoint)
     {
-        QTest::mouseRelease(window->key(id), Qt::LeftButton, {}, keyPoint(window->key(id), layoutPoint));
+        const QPoint local = viewPoint(layoutPoint);
+        QMouseEvent event(QEvent::MouseMove, local, view().mapToGlobal(local), Qt::NoButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&view(), &event);
+    }
+    void release(QPointF layoutPoint)
+    {
+        QTest::mouseRelease(&view(), Qt::LeftButton, {}, viewPoint(layoutPoint));
         settle();
     }
     QPointF cellCentre(const QString &text) const
@@ -62,12 +65,11 @@ TEST_F(Editing, ALongPressShowsThePopupOnTopAndASlideTypesFromIt)
     EXPECT_FALSE(popup()->isVisible()) << "not before 400 ms";
     ASSERT_TRUE(QTest::qWaitFor([&] { return popup()->isVisible(); }, 2000));
     // Just above the key, the first cell over it, on top of every other control.
-    const QRect keyRect = window->key(1004)->geometry();
-    EXPECT_EQ(popup()->geometry().bottom(), keyRect.top()); // its frame's last row on the key's edge
+    EXPECT_EQ(popup()->geometry().bottom(), keyRect(1004).top()); // its frame's last row on the key's edge
     EXPECT_EQ(window->children().last(), popup());
     EXPECT_TRUE(window->rect().contains(popup()->geometry()));
 
-    move(1004, cellCentre(QStringLiteral("è")));
+    move(cellCentre(QStringLiteral("è")));
     settle();
     EXPECT_EQ(window->session().popupChosenCell(), 1);
     const QImage picture = window->grab().toImage();
@@ -76,7 +78,7 @@ TEST_F(Editing, ALongPressShowsThePopupOnTopAndASlideTypesFromIt)
     EXPECT_EQ(picture.pixelColor(chosen.topLeft() + QPoint(2, 2)), colourOf(litColour)) << "the chosen cell is lit";
     EXPECT_EQ(picture.pixelColor(other.topLeft() + QPoint(2, 2)), colourOf(keyTable()[size_t(keyIndexById(1004))].face));
 
-    release(1004, cellCentre(QStringLiteral("è")));
+    release(cellCentre(QStringLiteral("è")));
     EXPECT_FALSE(popup()->isVisible());
     EXPECT_EQ(text(), QStringLiteral("È")); // at the text's start the assistant capitalises
 }
@@ -92,7 +94,7 @@ TEST_F(Editing, ThePopupOfAnUpperKeyLiesOverTheTextArea)
     ASSERT_TRUE(first.contains(inside));
     EXPECT_EQ(window->grab().toImage().pixelColor(inside), colourOf(keyTable()[size_t(keyIndexById(1035))].face))
         << "drawn over the text area";
-    release(1035, centre(1035));
+    release(centre(1035));
     EXPECT_EQ(text(), QStringLiteral("4"));
 }
 
@@ -102,7 +104,7 @@ TEST_F(Editing, HeldBackSpaceRepeatsUntilReleased)
     press(1065);
     EXPECT_EQ(text(), QStringLiteral("hello world, and mor")) << "the first at once";
     ASSERT_TRUE(QTest::qWaitFor([&] { return text().size() <= 17; }, 3000)) << "then again and again";
-    release(1065, centre(1065));
+    release(centre(1065));
     const QString left = text();
     QTest::qWait(400);
     EXPECT_EQ(text(), left) << "not after the release";
@@ -124,9 +126,9 @@ TEST_F(Editing, ASlideOnSpacePutsTheCaretWhereALetterIsMissing)
 {
     type(QStringLiteral("helo"));
     press(2004);
-    move(2004, centre(2004) + QPointF(-5, 0));
-    move(2004, centre(2004) + QPointF(-9, 0));
-    release(2004, centre(2004) + QPointF(-9, 0));
+    move(centre(2004) + QPointF(-5, 0));
+    move(centre(2004) + QPointF(-9, 0));
+    release(centre(2004) + QPointF(-9, 0));
     EXPECT_EQ(text(), QStringLiteral("Helo"));
     EXPECT_EQ(window->textArea().readSelection(), std::make_pair(qsizetype(3), qsizetype(3))) << "the text area follows";
     tap(1012); // l

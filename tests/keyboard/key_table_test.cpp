@@ -63,14 +63,15 @@ TEST_F(KeyboardLayout, WindowPlacesEveryKeyOfTheTable)
     EXPECT_LE(QFontMetrics(font).height(), 26);
     EXPECT_GE(QFontMetrics(font).height(), 23);
     EXPECT_EQ(font.weight(), QFont::Normal);
+    const KeyboardView &view = window->keyboardView();
+    EXPECT_TRUE(view.isVisible());
     for (const KeyDef &def : keyTable()) {
-        KeyButton *key = window->key(def.id);
-        ASSERT_NE(key, nullptr);
-        EXPECT_EQ(key->objectName(), QStringLiteral("key%1").arg(def.id));
-        EXPECT_EQ(key->geometry(), scaled(def.rect, s)) << def.id;
-        EXPECT_TRUE(key->isVisible());
+        const int index = keyIndexById(def.id);
+        EXPECT_EQ(QRect(view.mapTo(window.get(), view.keyRect(index).topLeft()), view.keyRect(index).size()),
+                  scaled(def.rect, s)) << def.id;
         const QString expected = def.role == KeyRole::Letter ? QString(QChar(def.typed)) : QString::fromUtf16(def.caption);
-        EXPECT_EQ(key->caption(), expected) << def.id;
+        EXPECT_EQ(view.look(index).caption, expected) << def.id;
+        EXPECT_EQ(spokenName(def.id), expected) << def.id;
     }
 }
 
@@ -185,8 +186,8 @@ TEST(KeyboardStartUp, WindowAppearsWithItsKeysInPlace)
         {
             if (watched == window && event->type() == QEvent::Show && !shown) {
                 shown = true;
-                KeyButton *key = window->key(1007);
-                keysReady = key->isVisibleTo(window) && key->geometry().width() > 0
+                const KeyboardView &keys = window->keyboardView();
+                keysReady = keys.isVisibleTo(window) && keys.keyRect(keyIndexById(1007)).width() > 0
                     && window->textArea().widget()->isVisibleTo(window);
             }
             return false;

@@ -75,15 +75,15 @@ TEST_F(Typing, OneSoundATypedKeyAndCaptionsOnTheKeys)
     EXPECT_EQ(text(), QStringLiteral("Hello. I am"));
     EXPECT_EQ(fake.sounds.size(), 11);
     tap(2003);
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("A"));
-    EXPECT_EQ(window->key(1038)->caption(), QStringLiteral("&"));
-    EXPECT_EQ(window->key(1038)->accessibleName(), QStringLiteral("&"));
+    EXPECT_EQ(caption(1000), QStringLiteral("A"));
+    EXPECT_EQ(caption(1038), QStringLiteral("&"));
+    EXPECT_EQ(spokenName(1038), QStringLiteral("&"));
     tap(1038);
-    EXPECT_EQ(window->key(1038)->caption(), QStringLiteral("7"));
-    EXPECT_EQ(window->key(1038)->accessibleName(), QStringLiteral("7"));
+    EXPECT_EQ(caption(1038), QStringLiteral("7"));
+    EXPECT_EQ(spokenName(1038), QStringLiteral("7"));
     tap(1062);
-    EXPECT_EQ(window->key(1088)->caption(), QStringLiteral("Copy"));
-    EXPECT_EQ(window->key(1087)->accessibleName(), QStringLiteral("Paste"));
+    EXPECT_EQ(caption(1088), QStringLiteral("Copy"));
+    EXPECT_EQ(spokenName(1087), QStringLiteral("Paste"));
 }
 
 TEST_F(Typing, ACaretPlacedInTheTextAreaIsWhereKeysType)
