@@ -31,6 +31,8 @@ bench/keys_vs_floor.sh build-bench/bin
 bench/keys_instructions.sh build-bench/bin
 if command -v qemu-system-x86_64 >/dev/null; then
   bench/device_startup.sh build-bench/device-startup build-bench/bin
+  # Editing on the same device: press to popup, the pace of a held BackSpace (about a minute).
+  bench/device_editing.sh build-bench/device-startup build-bench/bin
 else
   echo "first frame on the framebuffer: skipped (no qemu-system-x86_64)"
 fi

@@ -108,6 +108,9 @@ void DraftKeeper::claimAndRestore()
         const qsizetype end = text->length();
         text->setSelection(end, end);
         text->scrollCaret();
+        // The restored text is where this run starts, not an edit: an Undo must not take it away
+        // (the emptied text would become the draft).
+        document->clearUndoRedoStacks();
         restoring = false;
     }
     takeWholeText();

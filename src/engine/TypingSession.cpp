@@ -1,11 +1,15 @@
 #include "TypingSession.h"
 
+#include "Alternates.h"
 #include "Clipboard.h"
 #include "CompletionEngine.h"
 #include "FormulaEvaluator.h"
+#include "WordBounds.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
+#include <cstdlib>
 
 namespace wendrel {
 
@@ -26,6 +30,19 @@ constexpr int completionContextLength = 2 * LearnedWords::maxWordLength + 16;
 bool endsWord(QChar ch)
 {
     return !ch.isLetterOrNumber() && !ch.isMark() && ch != u'\'' && ch != QChar(0x2019);
+}
+
+int backSpaceKey()
+{
+    static const int index = [] {
+        const auto table = keyTable();
+        for (size_t i = 0; i < table.size(); ++i) {
+            if (table[i].typed == backSpace)
+                return int(i);
+        }
+        return -1;
+    }();
+    return index;
 }
 
 } // namespace
@@ -54,11 +71,38 @@ private:
     TypingSession &session;
 };
 
+// The session as the touch gestures see it.
+class TypingSession::GestureHost : public KeyGestureHost {
+public:
+    explicit GestureHost(TypingSession &session) : session(session) {}
+
+    int keyAt(QPointF point) const override { return TypingSession::keyAt(point); }
+    TouchKind touchKind(int key) const override { return session.touchKind(key); }
+    QStringList alternates(int key) const override
+    {
+        return keyAlternates(keyTable()[size_t(key)], session.shift, session.caps, session.fn);
+    }
+    void tap(QPointF, QPointF releasePoint) override { session.tapAt(releasePoint); }
+    void tapKey(int key) override { session.onKeyTapped(key); }
+    void typeAlternate(int key, const QString &text) override { session.typeAlternate(key, text); }
+    bool deleteBackward(DeleteStep step) override { return session.deleteBackward(step); }
+    void deletionEnded() override { session.recorder->interrupt(); }
+    void slideCaret(int characters) override { session.slideCaret(characters); }
+    void caretSlideEnded() override { session.endCaretSlide(); }
+    void popupChanged() override { emit session.popupChanged(); }
+
+private:
+    TypingSession &session;
+};
+
 TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
     : QObject(parent), clock(clock), clipboard(clipboard), doc(std::make_unique<QTextDocument>())
 {
     doc->setUndoRedoEnabled(true);
     cursor = QTextCursor(doc.get());
+    recorder = std::make_unique<UndoRecorder>(*doc);
+    gestureHost = std::make_unique<GestureHost>(*this);
+    gestures = std::make_unique<KeyGestures>(clock, *gestureHost);
     // Edits made by others (the window's text area typed on with a physical keyboard) are
     // noticed here: completion learns from them too.
     connect(doc.get(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
@@ -69,6 +113,7 @@ TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject 
 
 TypingSession::~TypingSession()
 {
+    gestures.reset(); // its timers first
     if (litTimer)
         clock.cancel(litTimer);
     disconnect(doc.get(), nullptr, this, nullptr);
@@ -121,8 +166,9 @@ int TypingSession::pressedKey() const
 void TypingSession::press(QPointF point)
 {
     Operation operation(*this);
+    gestures->abandon(); // a touch still down ends without a tap
     if (touch.down && pressShown && touch.pressKey >= 0)
-        changeKey(touch.pressKey); // an unfinished touch is abandoned: no tap
+        changeKey(touch.pressKey);
     touch = Touch{point, clock.now(), keyAt(point), point, clock.now(), true};
     pressShown = touch.pressKey >= 0;
     if (touch.pressKey >= 0) {
@@ -130,12 +176,14 @@ void TypingSession::press(QPointF point)
         defaultLook[size_t(touch.pressKey)] = true;
         changeKey(touch.pressKey);
     }
+    gestures->press(point);
 }
 
 void TypingSession::move(QPointF point)
 {
     if (!touch.down)
         return;
+    Operation operation(*this);
     touch.point = point;
     touch.time = clock.now();
     // Like a push button, the key shows pressed only while the touch is on it.
@@ -144,6 +192,7 @@ void TypingSession::move(QPointF point)
         pressShown = onKey;
         changeKey(touch.pressKey);
     }
+    gestures->move(point);
 }
 
 void TypingSession::release(QPointF point)
@@ -158,10 +207,8 @@ void TypingSession::release(QPointF point)
     if (key >= 0 && pressShown)
         changeKey(key);
     pressShown = false;
-    if (key >= 0 && keyAt(point) == key) {
-        tapped = touch;
-        onKeyTapped(key);
-    }
+    // A touch that was no hold, popup or slide ends in tapAt().
+    gestures->release(point);
 }
 
 void TypingSession::cancelTouch()
@@ -173,6 +220,17 @@ void TypingSession::cancelTouch()
     if (touch.pressKey >= 0 && pressShown)
         changeKey(touch.pressKey);
     pressShown = false;
+    gestures->abandon();
+}
+
+// An ordinary touch ended: a press and a release on the same key is a tap of that key.
+void TypingSession::tapAt(QPointF releasePoint)
+{
+    const int key = touch.pressKey;
+    if (key >= 0 && keyAt(releasePoint) == key) {
+        tapped = touch;
+        onKeyTapped(key);
+    }
 }
 
 void TypingSession::tapKey(int keyIndex)
@@ -182,6 +240,118 @@ void TypingSession::tapKey(int keyIndex)
     const QPointF centre = keyCentre(keyIndex);
     press(centre);
     release(centre);
+}
+
+// --- Holds, the long-press popup and slides on Space ---------------------------------------
+
+TouchKind TypingSession::touchKind(int keyIndex) const
+{
+    const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (key.typed == backSpace)
+        return fn ? TouchKind::Plain : TouchKind::Repeating; // Undo and Redo do not repeat
+    if (key.typed == u' ')
+        return TouchKind::CaretSlide;
+    return keyAlternates(key, shift, caps, fn).isEmpty() ? TouchKind::Plain : TouchKind::Alternates;
+}
+
+// A cell of the popup: its character is typed as the key's own would be (the assistant may
+// capitalise it, Shift is released), with the key's sound and light.
+void TypingSession::typeAlternate(int keyIndex, const QString &text)
+{
+    Operation operation(*this);
+    tapped = touch;
+    for (const QChar ch : text)
+        typeChar(ch.unicode());
+    afterTap(keyIndex);
+}
+
+bool TypingSession::deleteBackward(DeleteStep step)
+{
+    Operation operation(*this);
+    const int key = backSpaceKey();
+    if (step == DeleteStep::Word) {
+        const int end = cursor.position();
+        const int start = wordStartBefore(end);
+        if (start < end) {
+            UndoStep undoStep(*recorder, cursor, EditKind::DeletionRepeat);
+            cursor.setPosition(start, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            textEdited = true;
+        }
+        // As after a BackSpace typed: no correction left to undo.
+        typing.corrected = false;
+        typing.iRestored = false;
+        emit soundRequested();
+        afterTap(key);
+    } else {
+        // The first deletion is a tapped BackSpace (it may undo the assistant's correction);
+        // each further one joins the run's undo step.
+        deletionKind = step == DeleteStep::First ? EditKind::Deletion : EditKind::DeletionRepeat;
+        characterKey(keyTable()[size_t(key)], key);
+        deletionKind = EditKind::Deletion;
+    }
+    return cursor.position() > 0;
+}
+
+// Where a word-wise deletion from position stops: a little of the text before it is read, more
+// only when a word reaches back past it.
+int TypingSession::wordStartBefore(int position) const
+{
+    for (int reach = 64;; reach *= 4) {
+        const int from = std::max(0, position - reach);
+        QTextCursor range(doc.get());
+        range.setPosition(from);
+        range.setPosition(position, QTextCursor::KeepAnchor);
+        const QString before = range.selectedText(); // a line break reads as U+2029, a space
+        const qsizetype start = previousWordStart(before, before.size());
+        if (start > 0 || from == 0)
+            return from + int(start);
+    }
+}
+
+// A slide on Space: the caret goes some characters (a line break is one, a letter with its
+// accents one) from where the slide began, not past the text's ends; with Shift on the
+// selection runs from where it was anchored.
+void TypingSession::slideCaret(int characters)
+{
+    Operation operation(*this);
+    if (slideStart < 0)
+        slideStart = cursor.position();
+    QTextCursor target(doc.get());
+    target.setPosition(slideStart);
+    target.movePosition(characters < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                        QTextCursor::MoveAnchor, std::abs(characters));
+    cursor.setPosition(target.position(), shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+}
+
+void TypingSession::endCaretSlide()
+{
+    Operation operation(*this);
+    slideStart = -1;
+    // The slide typed nothing; the Space key loses its pressed look, and a Shift used to
+    // select is released, as a typed character would release it.
+    clearDefaultStyle(touch.pressKey);
+    if (shift)
+        onShift();
+    emit focusRequested();
+}
+
+// BackSpace in Fn mode: "Undo", with Shift too "Redo"; Fn and Shift are released after it, as
+// after every Fn key.
+void TypingSession::undoKey(int keyIndex)
+{
+    const bool redoing = shift;
+    if (redoing)
+        redo();
+    else
+        undo();
+    emit soundRequested();
+    emit focusRequested();
+    if (fn)
+        onFn();
+    if (shift)
+        onShift();
+    afterTap(keyIndex);
 }
 
 // --- Key dispatch ----------------------------------------------------------------------------
@@ -247,6 +417,10 @@ void TypingSession::letterKey(const KeyDef &key, int keyIndex)
 
 void TypingSession::characterKey(const KeyDef &key, int keyIndex)
 {
+    if (key.typed == backSpace && fn) {
+        undoKey(keyIndex);
+        return;
+    }
     const bool shifted = key.role == KeyRole::ShiftKey && shift;
     typeChar(shifted ? key.shifted : key.typed);
     afterTap(keyIndex);
@@ -300,15 +474,17 @@ void TypingSession::typeChar(char16_t ch)
     Operation operation(*this);
     const TypingDecision decision = decideTyping(typingContext(), typing, ch);
     typing = decision.state;
-    cursor.beginEditBlock();
-    if (decision.handled) {
-        for (char16_t posted : decision.posts)
-            postChar(posted);
+    {
+        // What the assistant posts belongs to the key's own undo step.
+        UndoStep step(*recorder, cursor, ch == backSpace ? deletionKind : EditKind::Typing, ch);
+        if (decision.handled) {
+            for (char16_t posted : decision.posts)
+                postChar(posted);
+        }
+        emit soundRequested();
+        if (!decision.handled)
+            postChar(ch);
     }
-    emit soundRequested();
-    if (!decision.handled)
-        postChar(ch);
-    cursor.endEditBlock();
     emit focusRequested();
     if (shift)
         onShift();
@@ -407,12 +583,11 @@ void TypingSession::onEqualsKey()
         evaluator.Evaluate();
         if (evaluator.result != QLatin1String("Error")) {
             // The result goes in as typed characters but past the typing assistant.
-            cursor.beginEditBlock();
+            UndoStep step(*recorder, cursor, EditKind::Formula);
             if (!typedEquals)
                 postChar(u'=');
             for (QChar ch : std::as_const(evaluator.result))
                 postChar(ch.unicode());
-            cursor.endEditBlock();
         }
     }
     onFn();
@@ -435,6 +610,7 @@ void TypingSession::pasteClipboard()
     Operation operation(*this);
     const QString pasted = clipboard.text();
     if (!pasted.isEmpty()) {
+        UndoStep step(*recorder, cursor, EditKind::Paste);
         cursor.insertText(pasted); // a "\n", "\r\n" or "\r" becomes a line break
         textEdited = true;
     }
@@ -569,8 +745,11 @@ void TypingSession::pick(int cell)
     if (!replacement)
         return;
     // One edit: the typed letters give way to the word and a space (one undo step too).
-    cursor.setPosition(cursor.position() - int(replacement->removeCount), QTextCursor::KeepAnchor);
-    cursor.insertText(replacement->text);
+    {
+        UndoStep step(*recorder, cursor, EditKind::Candidate);
+        cursor.setPosition(cursor.position() - int(replacement->removeCount), QTextCursor::KeepAnchor);
+        cursor.insertText(replacement->text);
+    }
     textEdited = true;
     emit wordsLearned();
     // As after a word and a space typed by hand: no correction to undo, Shift and Fn released.
@@ -603,8 +782,11 @@ QString TypingSession::plainText() const
 void TypingSession::replaceAll(const QString &text)
 {
     Operation operation(*this);
-    cursor.select(QTextCursor::Document);
-    cursor.insertText(text);
+    {
+        UndoStep step(*recorder, cursor, EditKind::Load);
+        cursor.select(QTextCursor::Document);
+        cursor.insertText(text);
+    }
     cursor.setPosition(0);
     textEdited = true;
 }
@@ -612,6 +794,7 @@ void TypingSession::replaceAll(const QString &text)
 void TypingSession::insertText(const QString &text)
 {
     Operation operation(*this);
+    UndoStep step(*recorder, cursor, EditKind::Paste);
     cursor.insertText(text);
     textEdited = true;
 }
@@ -620,6 +803,10 @@ void TypingSession::undo()
 {
     Operation operation(*this);
     doc->undo(&cursor);
+    // The last key's correction is no longer what stands before the caret.
+    typing.corrected = false;
+    typing.iRestored = false;
+    recorder->interrupt();
     textEdited = true;
 }
 
@@ -627,14 +814,20 @@ void TypingSession::redo()
 {
     Operation operation(*this);
     doc->redo(&cursor);
+    typing.corrected = false;
+    typing.iRestored = false;
+    recorder->interrupt();
     textEdited = true;
 }
 
 void TypingSession::reset()
 {
     Operation operation(*this);
+    gestures->cancel();
+    slideStart = -1;
     doc->clear();
     doc->clearUndoRedoStacks();
+    recorder->interrupt();
     cursor = QTextCursor(doc.get());
     textEdited = true;
     if (litTimer) {

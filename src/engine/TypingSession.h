@@ -7,9 +7,12 @@
 // The text lives in a QTextDocument (the window's text area shows the same document) and is
 // edited only through QTextCursor, so that the document's undo stack sees every edit and no
 // edit copies the whole text. Positions are the document's: a line break counts one.
+#include "KeyGestures.h"
 #include "KeyTable.h"
+#include "PopupLayout.h"
 #include "SessionClock.h"
 #include "TypingAssistant.h"
+#include "UndoGrouping.h"
 
 #include <QList>
 #include <QObject>
@@ -34,12 +37,6 @@ struct SessionCommand {
     int keyIndex = -1; // the tapped key, in keyTable()
     QString keyName;   // Program: "0A" to "0Z" (Fn + letter), "1A" to "1Z" (Fn + Shift + letter)
     QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
-};
-
-// One cell of a long-press popup: its text and its rectangle in the layout.
-struct PopupCell {
-    QString text;
-    QRectF rect;
 };
 
 // One touch, from press to release, in layout coordinates and session time.
@@ -80,7 +77,9 @@ public:
     void press(QPointF layoutPoint);
     void move(QPointF layoutPoint);
     void release(QPointF layoutPoint);
-    // The window system took the touch away: it ends without a tap.
+    // The touch was taken away (the window system cancelled it, the window was hidden or left
+    // the front during a press): no release will come. It ends without a tap; a held
+    // BackSpace stops and a popup closes choosing nothing.
     void cancelTouch();
     // A tap at the key's centre (also what a screen reader's press action does).
     void tapKey(int keyIndex);
@@ -129,7 +128,15 @@ public:
     // Inside one of the session's own operations (its edits are not finished yet).
     bool isBusy() const { return depth > 0; }
     QStringList candidates() const { return shownCandidates; }
-    QList<PopupCell> popup() const { return popupCells; }
+    // The cells of the long-press popup while one is open, and the cell under the finger (-1:
+    // none, releasing then types the key's own character).
+    QList<PopupCell> popup() const { return gestures->popup(); }
+    int popupChosenCell() const { return gestures->chosenCell(); }
+    int popupKey() const { return gestures->popupKey(); }
+    // How the key answers a touch that lasts or moves, with the modifiers as they stand:
+    // BackSpace repeats (but is Undo or Redo in Fn mode), Space slides the caret, a key with
+    // alternates opens its popup when held.
+    TouchKind touchKind(int keyIndex) const;
 
     // --- The text -----------------------------------------------------------------------------
     QTextDocument *document() const { return doc.get(); }
@@ -144,6 +151,8 @@ public:
     void replaceAll(const QString &text);
     // Inserts at the caret, replacing the selection, as one undoable edit.
     void insertText(const QString &text);
+    // One undo step back or forward (the letters of a word with its separator, a paste, a Load,
+    // a candidate, a correction, a held BackSpace's run); the caret goes where the step was.
     void undo();
     void redo();
     // A new empty text without undo history; modifiers, lit keys and the typing assistant as
@@ -170,6 +179,7 @@ signals:
 
 private:
     class Operation;
+    class GestureHost; // the session as the touch gestures see it
 
     void letterKey(const KeyDef &key, int keyIndex);
     void characterKey(const KeyDef &key, int keyIndex);
@@ -184,6 +194,14 @@ private:
     void learnAfter(int position);
     void onContentsChange(int position, int removed, int added);
     void endOperation();
+    // What the touch gestures ask of the session.
+    void tapAt(QPointF releasePoint);
+    void typeAlternate(int keyIndex, const QString &text);
+    bool deleteBackward(DeleteStep step);
+    int wordStartBefore(int position) const;
+    void slideCaret(int characters);
+    void endCaretSlide();
+    void undoKey(int keyIndex);
 
     SessionClock &clock;
     Clipboard &clipboard;
@@ -202,7 +220,13 @@ private:
     bool pressShown = false;
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
-    QList<PopupCell> popupCells;
+    // Undo steps as a person thinks of them; the kind of the BackSpace being typed.
+    std::unique_ptr<UndoRecorder> recorder;
+    EditKind deletionKind = EditKind::Deletion;
+    int slideStart = -1; // where the caret stood when the slide on Space began, -1: no slide
+    // Holds, the long-press popup and slides on Space.
+    std::unique_ptr<GestureHost> gestureHost;
+    std::unique_ptr<KeyGestures> gestures;
     // Operation bookkeeping: notifications are sent once, when the outermost operation ends.
     int depth = 0;
     bool textEdited = false;

@@ -115,6 +115,9 @@ int keyIndexByRole(KeyRole role)
 
 QString keyCaption(const KeyDef &key, bool upperCaseLabels, bool shiftOn, bool fnOn)
 {
+    // In Fn mode BackSpace undoes the last edit, and with Shift too redoes it.
+    if (key.typed == 8 && fnOn)
+        return shiftOn ? QStringLiteral("Redo") : QStringLiteral("Undo");
     switch (key.role) {
     case KeyRole::Letter:
         return QString(QChar(upperCaseLabels ? key.shifted : key.typed));

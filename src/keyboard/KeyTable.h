@@ -58,7 +58,8 @@ int keyIndexById(int id);
 int keyIndexByRole(KeyRole role);
 
 // The caption a key shows for the given modifier state. Letters follow Shift and Caps as
-// the labels do: capitals when exactly one of them is on.
+// the labels do: capitals when exactly one of them is on. With Fn, "Save" and "Load" read
+// "Copy" and "Paste", and "BackSpace" reads "Undo" ("Redo" with Shift too).
 QString keyCaption(const KeyDef &key, bool upperCaseLabels, bool shiftOn, bool fnOn);
 
 } // namespace wendrel

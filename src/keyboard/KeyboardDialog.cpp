@@ -4,6 +4,7 @@
 #include "FileLocations.h"
 #include "Fonts.h"
 #include "KeyboardView.h"
+#include "PopupView.h"
 #include "SettingsCommands.h"
 #include "ShortcutCommands.h"
 #include "TextArea.h"
@@ -19,11 +20,6 @@
 #include <QTimer>
 
 namespace wendrel {
-
-namespace {
-// The cells of a long-press popup, drawn over the keys.
-constexpr Rgb popupFace{250, 250, 242};
-} // namespace
 
 KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
     : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
@@ -73,6 +69,8 @@ void KeyboardDialog::createControls()
         return KeyLook{typing->caption(key), typing->onControlColour(key), typing->hasDefaultLook(key)};
     });
     view->setCaptionSource([this](int key) { return typing->caption(key); });
+    // A long press's popup: a widget of its own over the view and the text area.
+    popup = new PopupView(*typing, this);
 }
 
 void KeyboardDialog::connectSession()
@@ -83,12 +81,8 @@ void KeyboardDialog::connectSession()
     connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
     connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
     connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
-    connect(typing.get(), &TypingSession::popupChanged, this, [this] {
-        QList<ViewCell> cells;
-        for (const PopupCell &cell : typing->popup())
-            cells.append(ViewCell{cell.text, cell.rect, popupFace, false});
-        view->setCells(cells);
-    });
+    // The popup (PopupView) follows the session by itself: it may reach over the text area,
+    // where the view does not.
     connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);
     // The session's cursor and the text area's stay one: a key types where the user put the
     // caret (a tap in the text, a physical keyboard), and the area shows what a key typed.
@@ -186,9 +180,11 @@ void KeyboardDialog::placeControls()
     // draft keeper's claim) although the view paints every pixel of the rest.
     const QSize window = usesRealFullScreen() && screen ? screen->size() : layout.size();
     const int viewTop = layout.rect(KeyRect{0, textAreaRect.y + textAreaRect.height, layoutWidth, 1}).top();
-    view->setFont(captionFont(layout, textFont));
+    const QFont keyFont = captionFont(layout, textFont);
+    view->setFont(keyFont);
     view->setGeometry(QRect(0, viewTop, window.width(), window.height() - viewTop));
     view->setScaledLayout(ScaledLayout(layout.scale(), layout.origin() - QPoint(0, viewTop)));
+    popup->place(layout, keyFont);
 }
 
 QColor KeyboardDialog::windowColour() const
@@ -354,6 +350,11 @@ bool KeyboardDialog::FilterMessage(QObject *watched, QEvent *event)
         // Back in front: the watchdog's restore without waiting for its next tick.
         if (widget == this)
             restoreFullScreen();
+        break;
+    case QEvent::WindowDeactivate:
+        // Another window in front during a press takes its release away.
+        if (widget == this)
+            typing->cancelTouch();
         break;
     default:
         break;

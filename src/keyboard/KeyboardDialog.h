@@ -24,6 +24,7 @@ namespace wendrel {
 
 class DocumentCommands;
 class KeyboardView;
+class PopupView;
 class SettingsCommands;
 class ShortcutCommands;
 class TextArea;
@@ -49,6 +50,7 @@ public:
     KeyboardView &keyboardView() const { return *view; }
     // The centre of the key with this ID, in the window's coordinates.
     QPoint keyCentre(int id) const;
+    PopupView *popupView() const { return popup; }
     SettingsCommands &settings() const { return *settingsCommands; }
     ShortcutCommands &shortcuts() const { return *shortcutCommands; }
     DocumentCommands &document() const { return *documentCommands; }
@@ -99,6 +101,7 @@ private:
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
     KeyboardView *view = nullptr;
+    PopupView *popup = nullptr; // a long press's alternates, over everything
     QHash<int, QTimer *> timers;
     QIcon appIcon;
     ScaledLayout layout;

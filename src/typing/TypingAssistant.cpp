@@ -1,5 +1,7 @@
 #include "TypingAssistant.h"
 
+#include <QChar>
+
 namespace wendrel {
 
 namespace {
@@ -8,14 +10,35 @@ constexpr char16_t backSpace = 8;
 constexpr char16_t lineFeed = 10;
 constexpr char16_t space = 32;
 
+// The small letters the assistant capitalises: a to z, and the accented and other small
+// letters typed from a key's popup ("é", "ł"), each with a capital of one character that
+// turns back into the same small letter, so that undoing the capital restores what was typed.
+// Sharp s (no one-character capital) and dotless i (whose capital I turns back into a
+// dotted i) stay as typed.
 bool isSmall(char16_t ch)
 {
-    return ch >= u'a' && ch <= u'z';
+    if (ch < 0x80)
+        return ch >= u'a' && ch <= u'z';
+    const char32_t capital = QChar::toUpper(char32_t(ch));
+    return QChar::isLower(char32_t(ch)) && capital != ch && QChar::toLower(capital) == ch;
 }
 
 bool isCapital(char16_t ch)
 {
-    return ch >= u'A' && ch <= u'Z';
+    if (ch < 0x80)
+        return ch >= u'A' && ch <= u'Z';
+    const char32_t small = QChar::toLower(char32_t(ch));
+    return QChar::isUpper(char32_t(ch)) && small != ch && QChar::toUpper(small) == ch;
+}
+
+char16_t capitalOf(char16_t ch)
+{
+    return char16_t(QChar::toUpper(char32_t(ch)));
+}
+
+char16_t smallOf(char16_t ch)
+{
+    return char16_t(QChar::toLower(char32_t(ch)));
 }
 
 TypingDecision corrected(TypingState state, QList<char16_t> posts)
@@ -48,7 +71,7 @@ TypingDecision undoCorrection(const TypingContext &context, TypingState state)
         return notHandled(state);
     if (capital == u'I' && state.lastChar != 0)
         state.iRestored = true;
-    return {{backSpace, char16_t(capital + 32)}, true, state};
+    return {{backSpace, smallOf(capital)}, true, state};
 }
 
 } // namespace
@@ -74,10 +97,10 @@ TypingDecision decideTyping(const TypingContext &context, TypingState state, cha
 
     const bool small = isSmall(ch);
     if (context.length == 0 && small)
-        return corrected(state, {char16_t(ch - 32)});
+        return corrected(state, {capitalOf(ch)});
     if (context.length > 0 && small
         && (state.lastChar == lineFeed || (state.secondLastChar == lineFeed && state.lastChar == 0)))
-        return corrected(state, {char16_t(ch - 32)});
+        return corrected(state, {capitalOf(ch)});
     if (state.corrected && ch == backSpace)
         return undoCorrection(context, state);
     if (state.secondLastChar == space && state.lastChar == u'i' && ch == space) {
@@ -89,7 +112,7 @@ TypingDecision decideTyping(const TypingContext &context, TypingState state, cha
     }
     if ((state.secondLastChar == u'.' || state.secondLastChar == u'?' || state.secondLastChar == u'!')
         && state.lastChar == space && small)
-        return corrected(state, {char16_t(ch - 32)});
+        return corrected(state, {capitalOf(ch)});
     state.corrected = false;
     return notHandled(state);
 }

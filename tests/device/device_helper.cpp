@@ -1,9 +1,12 @@
 // Helper of the device test.
 //   device-helper table   prints the key table as JSON: id, caption, rectangle, face colour,
-//                         whether visual response lights the key.
+//                         whether visual response lights the key, and the cells of its
+//                         long-press popup (small letters, no modifier).
 //   device-helper floor   the toolkit's floor for the start-up figures: a bare Qt window with a
 //                         text edit and 66 push buttons at the keys' places, full screen.
+#include "Alternates.h"
 #include "KeyTable.h"
+#include "PopupLayout.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -20,7 +23,17 @@ int printTable()
 {
     QJsonArray keys;
     for (const wendrel::KeyDef &key : wendrel::keyTable()) {
+        const QStringList offered = wendrel::keyAlternates(key, false, false, false);
+        const QList<QRectF> cells = wendrel::popupCellRects(
+            QRectF(key.rect.x, key.rect.y, key.rect.width, key.rect.height), int(offered.size()));
+        QJsonArray alternates;
+        for (qsizetype i = 0; i < offered.size(); ++i) {
+            const QRectF &r = cells[i];
+            alternates.append(QJsonObject{{QStringLiteral("text"), offered[i]},
+                                          {QStringLiteral("rect"), QJsonArray{r.x(), r.y(), r.width(), r.height()}}});
+        }
         keys.append(QJsonObject{
+            {QStringLiteral("alternates"), alternates},
             {QStringLiteral("id"), key.id},
             {QStringLiteral("caption"), wendrel::keyCaption(key, false, false, false)},
             {QStringLiteral("rect"), QJsonArray{key.rect.x, key.rect.y, key.rect.width, key.rect.height}},

@@ -405,6 +405,8 @@ class Device:
                 raise CheckFailed("the program did not end after Exit and its message")
             if status != 0:
                 raise CheckFailed("Exit ended the program with status %d, not 0" % status)
+            if size == (240, 320):
+                check_editing_on_glass(self, fb, touch, layout)
         except CheckFailed as failure:
             self.fail(size, str(failure), fb)
         finally:
@@ -444,6 +446,98 @@ class Device:
               % (BENCH_RUNS, self.figures["floor"]["median_ms"], self.figures["floor"]["fastest_ms"],
                  self.figures["wendrel"]["median_ms"], self.figures["wendrel"]["fastest_ms"],
                  self.figures["ratio_of_medians"], self.figures["ratio_of_fastest"]), flush=True)
+
+
+# --- Editing on glass: a held BackSpace, a long press for an accent, a slide on Space, Undo ---
+# Each read back from the draft (the text as wendrel keeps it on disk) or from the picture, in a
+# wendrel of its own that starts with an empty text.
+
+EDITING_LINE_TAPS = [1006, 1012, 1000, 1019, 1019, 2004, 1012, 1008, 1014, 1004]  # g l a s s Space l i n e
+EDITING_LINE = "Glass line"
+BACKSPACE_KEY, SPACE_KEY, FN_KEY, SAVE_KEY, LOAD_KEY = 1065, 2004, 1062, 1088, 1087
+CAF_TAPS = [1002, 1000, 1005]  # c a f
+E_KEY, X_KEY = 1004, 1024
+
+
+def touch_move(touch, x, y):
+    """The finger that is down moves to x, y."""
+    for code, value in ((e.ABS_MT_SLOT, 0), (e.ABS_MT_POSITION_X, x), (e.ABS_MT_POSITION_Y, y),
+                        (e.ABS_X, x), (e.ABS_Y, y)):
+        touch.device.write(e.EV_ABS, code, value)
+    touch.device.syn()
+
+
+def alternate_cell(device, layout, key_id, text):
+    """The screen rectangle (left, top, right, bottom) of a cell of a key's popup."""
+    for cell in layout.keys[key_id]["alternates"]:
+        if cell["text"] == text:
+            return layout.rect(cell["rect"])
+    raise CheckFailed("the key table offers no %r on key %d" % (text, key_id))
+
+
+def wait_for_colour(fb, point, wanted, what, timeout=5.0):
+    deadline = time.monotonic() + timeout
+    while not close_to(fb.pixel(*point), wanted):
+        if time.monotonic() > deadline:
+            raise CheckFailed("%s: pixel %d,%d is %s, not %s" % (what, point[0], point[1], rgb(fb.pixel(*point)),
+                                                                 rgb(wanted)))
+        time.sleep(0.005)
+
+
+def check_editing_on_glass(device, fb, touch, layout):
+    state = os.path.join(device.args.run, "home-editing")
+    fb.clear()
+    with open(os.path.join(device.args.run, "wendrel-editing.log"), "w") as log:
+        process = device.start([device.args.wendrel], touch, state, log)
+    try:
+        seconds, _ = device.wait_for_frame(fb, device.keyboard_expectation(layout))
+        if seconds is None:
+            raise CheckFailed("the keyboard did not appear for the editing checks")
+        time.sleep(0.5)
+
+        # A typed line, then BackSpace held for three seconds: the whole line goes.
+        device.tap_keys(touch, layout, EDITING_LINE_TAPS)
+        device.wait_for_text(state, EDITING_LINE)
+        touch.press(*layout.centre(BACKSPACE_KEY))
+        time.sleep(3.0)
+        touch.release()
+        device.wait_for_text(state, "")
+
+        # "caf", then "e" held: its popup opens above it; a slide onto "é" lights that cell, and
+        # letting go there types it.
+        device.tap_keys(touch, layout, CAF_TAPS)
+        device.wait_for_text(state, "Caf")
+        left, top, right, bottom = alternate_cell(device, layout, E_KEY, "é")
+        inside = (left + max(3, round(3 * layout.scale)), top + max(3, round(3 * layout.scale)))
+        touch.press(*layout.centre(E_KEY))
+        wait_for_colour(fb, inside, layout.keys[E_KEY]["face"], 'the popup of "e" after a long press')
+        touch_move(touch, (left + right) // 2, (top + bottom) // 2)
+        wait_for_colour(fb, inside, tuple(device.table["lit"]), 'the cell "é" under the finger')
+        time.sleep(0.1)
+        touch.release()
+        device.wait_for_text(state, "Café")
+
+        # A slide on Space, a little more than one character's 8 layout pixels to the left: the
+        # caret goes before the "é", where an "x" then goes in; no space is typed.
+        x, y = layout.centre(SPACE_KEY)
+        step = max(1, round(5 * layout.scale))
+        touch.press(x, y)
+        for moved in range(1, 3):
+            time.sleep(0.08)
+            touch_move(touch, x - moved * step, y)
+        time.sleep(0.15)
+        touch.release()
+        time.sleep(0.25)
+        device.tap_keys(touch, layout, [X_KEY])
+        device.wait_for_text(state, "Cafxé")
+
+        # Copy, then Paste at the caret (after the "x"), then Undo: the paste is taken back.
+        device.tap_keys(touch, layout, [FN_KEY, SAVE_KEY, FN_KEY, LOAD_KEY])
+        device.wait_for_text(state, "CafxCafxéé")
+        device.tap_keys(touch, layout, [FN_KEY, BACKSPACE_KEY])
+        device.wait_for_text(state, "Cafxé")
+    finally:
+        device.stop(process)
 
 
 def times_ratio(statistic, times):

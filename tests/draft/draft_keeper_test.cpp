@@ -104,6 +104,12 @@ TEST_F(Draft, ADraftIsShownBeforeTheFirstPaintWithTheCaretAtItsEnd)
     // Typing goes on at the end, the typing assistant as after a Load.
     tapKey(1000); // a
     EXPECT_EQ(text(), left + QStringLiteral("a"));
+    // Undo takes back what was typed, never the restored draft.
+    for (int i = 0; i < 3; ++i) {
+        tapKey(1062);     // Fn
+        tapKey(1065);     // Undo
+    }
+    EXPECT_EQ(text(), left);
 }
 
 // The drafts of other copies that are gone (draft-2.txt, ...) are shown in the first picture

@@ -98,3 +98,28 @@ TEST(TypingAssistant, SelectionIsReplacedUnchangedAndKeepsTheState)
     EXPECT_FALSE(decision.handled);
     EXPECT_EQ(decision.state, before);
 }
+
+// Letters typed from a key's popup are capitalised by the same rules, and a BackSpace turns
+// the capital back into the letter that was typed.
+TEST(TypingAssistant, AccentedLetters)
+{
+    const Case cases[] = {
+        {"start of text", "", -1, none, u'é', {u'É'}, correctedAfter(0, 0)},
+        {"undo", "É", -1, correctedAfter(0, 0), 8, {8, u'é'}, plain(0, u'É')},
+        {"sentence start", "Ja. ", -1, none, u'ø', {u'Ø'}, correctedAfter(u' ', u'.')},
+        {"beyond Latin-1", "Tak. ", -1, none, u'ł', {u'Ł'}, correctedAfter(u' ', u'.')},
+        {"undo beyond Latin-1", "Tak. Ł", -1, correctedAfter(u' ', u'.'), 8, {8, u'ł'}, plain(u'Ł', u' ')},
+        {"start of line", "a" + crlf, -1, none, u'ç', {u'Ç'}, correctedAfter(10, 13)},
+        {"sharp s has no capital of one character", "", -1, none, u'ß', {u'ß'}, plain(0, 0)},
+        {"dotless i's capital would not turn back", "", -1, none, u'ı', {u'ı'}, plain(0, 0)},
+        {"a capital passes", "", -1, none, u'Ü', {u'Ü'}, plain(0, 0)},
+        {"a symbol passes", "", -1, none, u'€', {u'€'}, plain(0, 0)},
+        {"within a word", "Caf", -1, none, u'é', {u'é'}, plain(u'f', u'a')},
+        {"BackSpace after a typed capital deletes it", "Ü", -1, plain(0, 0), 8, {8}, plain(0, u'Ü')},
+    };
+    for (const Case &c : cases) {
+        TypingState state;
+        EXPECT_EQ(run(c, state), c.posted) << c.name;
+        EXPECT_EQ(state, c.after) << c.name;
+    }
+}
