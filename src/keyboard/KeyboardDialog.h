@@ -36,6 +36,7 @@ struct KeyboardState {
     std::array<quint8, 66> litFlags{}; // per key of the key table
     int soundIndex = 1;          // 0 = no sound, 1 to 5
     quint8 completionFlag = 0;   // 1 = word completion on
+    quint8 correctionFlag = 0;   // 1 = typing errors corrected from the taps
     quint8 fnOn = 0;
     quint8 capsOn = 0;
     quint8 shiftOn = 0;

@@ -20,11 +20,13 @@ void KeyboardDialog::loadSettings()
     record.soundIndex = settings.soundIndex;
     record.lightFlag = quint8(settings.lightFlag);
     record.completionFlag = quint8(settings.completionFlag);
+    record.correctionFlag = quint8(settings.correctionFlag);
 }
 
 void KeyboardDialog::saveSettings()
 {
-    writeSettingsFile(configPath(record.settingsFolder), Settings{record.soundIndex, record.lightFlag, record.completionFlag});
+    writeSettingsFile(configPath(record.settingsFolder),
+                      Settings{record.soundIndex, record.lightFlag, record.completionFlag, record.correctionFlag});
 }
 
 // Only the chosen sound is loaded, and none when sound is off: a device without audio is not
@@ -46,7 +48,7 @@ void KeyboardDialog::onOptionsButton()
     showControls(false);
     leaveFullScreen();
     {
-        OptionsDialog dialog(record.soundIndex, record.lightFlag, this, record.completionFlag);
+        OptionsDialog dialog(record.soundIndex, record.lightFlag, this, record.completionFlag, record.correctionFlag);
         dialog.exec();
         text->focusTextArea();
         clearDefaultStyle(keyIndexByRole(KeyRole::Options));
@@ -55,6 +57,7 @@ void KeyboardDialog::onOptionsButton()
         record.lightFlag = dialog.lightChoice;
         record.soundIndex = dialog.soundChoice;
         record.completionFlag = dialog.completionChoice;
+        record.correctionFlag = dialog.correctionChoice;
         completion->setOn(record.completionFlag == 1);
     }
     loadChosenSound();

@@ -1,0 +1,332 @@
+// Correction of typing errors from taps: a simulated person types English prose on the
+// keyboard, each letter's tap scattered around its key's centre by a two-dimensional normal
+// distribution (Space and punctuation are tapped at their centres). The word error rate of
+// the text as the taps typed it, as the decoder corrects it at each word's end, and as a
+// spelling checker would (each unknown word replaced by hunspell's first suggestion, when
+// built with hunspell), all compared word by word with what was meant. Taps exactly at the
+// centres show how many words a careful typist would see changed. Also the time of the
+// decoder's work at a word's end.
+//     correction_bench [--spread S]... [--slips P] [--set NAME=VALUE]... TEXT...
+// --spread: the standard deviation in letter-key widths (default 0, 0.25 and 0.35).
+// --slips: the chance of each slip of a letter (left out, tapped twice, swapped with the next).
+#include "CompletionEngine.h"
+#include "CompletionScorer.h"
+#include "KeyTable.h"
+#include "TapDecoder.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+#ifdef WITH_HUNSPELL
+#include <hunspell/hunspell.hxx>
+#endif
+
+using namespace wendrel;
+
+namespace {
+
+struct Word {
+    QString text;      // as meant, with its case
+    QString previous1; // the word before (small letters) or the sentence-start marker
+};
+
+bool isWordCharacter(QChar ch)
+{
+    return ch.isLetter() || ch == u'\'';
+}
+
+// The words of a text, each with the word or sentence start before it. Words with digits
+// or characters that no key types are left out.
+QList<Word> wordsOf(const QString &text)
+{
+    QList<Word> words;
+    QString previous = sentenceStartMarker;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (!isWordCharacter(text[i])) {
+            if (text[i] == u'.' || text[i] == u'?' || text[i] == u'!' || text[i] == u'\n')
+                previous = sentenceStartMarker;
+            else if (!text[i].isSpace())
+                previous = QString(text[i]);
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && isWordCharacter(text[end]))
+            ++end;
+        QString word = text.mid(i, end - i);
+        while (word.startsWith(u'\''))
+            word.remove(0, 1);
+        while (word.endsWith(u'\''))
+            word.chop(1);
+        const bool typeable = std::all_of(word.begin(), word.end(), [](QChar ch) {
+            return (ch.toLower() >= u'a' && ch.toLower() <= u'z') || ch == u'\'';
+        });
+        if (!word.isEmpty() && typeable) {
+            words.append({word, previous});
+            previous = word.toLower();
+        }
+        i = end;
+    }
+    return words;
+}
+
+QPointF centreOf(const KeyDef &key)
+{
+    return QPointF(key.rect.x + key.rect.width / 2.0, key.rect.y + key.rect.height / 2.0);
+}
+
+// The key under a point, or nullptr in a gap or outside the keys.
+const KeyDef *keyAt(QPointF point)
+{
+    for (const KeyDef &key : keyTable()) {
+        if (point.x() >= key.rect.x && point.x() < key.rect.x + key.rect.width && point.y() >= key.rect.y
+            && point.y() < key.rect.y + key.rect.height)
+            return &key;
+    }
+    return nullptr;
+}
+
+const KeyDef *keyTyping(QChar ch)
+{
+    for (const KeyDef &key : keyTable()) {
+        if (key.typed == ch.toLower().unicode() && (key.role == KeyRole::Letter || ch == u'\''))
+            return &key;
+    }
+    return nullptr;
+}
+
+struct Typed {
+    QList<QPointF> taps;
+    QString text;         // what the keys under the taps typed
+    int offLetters = 0;   // taps that landed on a key other than a letter
+};
+
+// The taps of one word: letters scattered, the apostrophe at its centre. A tap in a gap types
+// nothing; one on a key that is not a letter is counted and types nothing here. With slips,
+// each letter is left out, tapped twice or swapped with the next one, each with that chance.
+Typed typeWord(const QString &word, double spread, double slips, std::mt19937 &random)
+{
+    const double sigma = spread * 24.0; // a letter key is 24 wide
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    const QString &letters = word;
+    QString aimed; // the letters in the order they are tapped, slips included
+    for (qsizetype i = 0; i < letters.size(); ++i) {
+        const double slip = slips > 0 && letters[i] != u'\'' ? chance(random) : 1.0;
+        if (slip < slips)
+            continue; // left out
+        if (slip >= 2 * slips && slip < 3 * slips && i + 1 < letters.size() && letters[i + 1] != u'\'') {
+            aimed += letters[i + 1]; // swapped with the next
+            aimed += letters[i];
+            ++i;
+            continue;
+        }
+        aimed += letters[i];
+        if (slip >= slips && slip < 2 * slips)
+            aimed += letters[i]; // tapped twice
+    }
+    Typed typed;
+    for (QChar ch : aimed) {
+        const KeyDef *key = keyTyping(ch);
+        QPointF point = centreOf(*key);
+        if (ch != u'\'' && sigma > 0)
+            point += QPointF(sigma * noise(random), sigma * noise(random));
+        typed.taps.append(point);
+        const KeyDef *hit = keyAt(point);
+        if (hit && (hit->role == KeyRole::Letter || hit->typed == u'\''))
+            typed.text += ch.isUpper() ? QChar(hit->typed).toUpper() : QChar(hit->typed);
+        else if (hit)
+            ++typed.offLetters;
+    }
+    return typed;
+}
+
+struct Result {
+    qsizetype words = 0;
+    qsizetype typedErrors = 0;
+    qsizetype decodedErrors = 0;
+    qsizetype checkerErrors = 0;
+    qsizetype changed = 0;   // words the decoder changed from what the taps typed
+    qsizetype offLetterWords = 0;
+    std::vector<double> times;       // ms per word end
+    std::vector<double> decodeTimes; // ms per list of three words
+};
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+#ifdef WITH_HUNSPELL
+class Checker {
+public:
+    Checker() : hunspell("/usr/share/hunspell/en_US.aff", "/usr/share/hunspell/en_US.dic") {}
+    QString corrected(const QString &word)
+    {
+        const std::string utf8 = word.toStdString();
+        if (word.isEmpty() || hunspell.spell(utf8))
+            return word;
+        const std::vector<std::string> suggestions = hunspell.suggest(utf8);
+        return suggestions.empty() ? word : QString::fromStdString(suggestions.front());
+    }
+
+private:
+    Hunspell hunspell;
+};
+#endif
+
+Result run(const QList<Word> &words, const TapDecoder &decoder, const WordScorer &scorer, double spread, double slips,
+           bool withChecker)
+{
+    std::mt19937 random(20240611);
+    Result result;
+#ifdef WITH_HUNSPELL
+    Checker checker;
+#endif
+    QString previous1 = sentenceStartMarker, previous2;
+    for (const Word &word : words) {
+        const Typed typed = typeWord(word.text, spread, slips, random);
+        // The decoder's context is the text as it stands: the words it left there.
+        if (word.previous1 == sentenceStartMarker || word.previous1.size() == 1)
+            previous1 = word.previous1, previous2.clear();
+        double best = 1e9;
+        QString corrected;
+        for (int attempt = 0; attempt < 3; ++attempt) { // the fastest of three: other programs run too
+            const auto start = std::chrono::steady_clock::now();
+            corrected = decoder.correction(typed.taps, typed.text, previous1, previous2);
+            best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        result.times.push_back(best);
+        // What the candidate strip asks after the word's last tap: its best three words.
+        double bestDecode = 1e9;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto start = std::chrono::steady_clock::now();
+            decoder.decode(typed.taps, previous1, previous2, 3);
+            bestDecode = std::min(bestDecode, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        result.decodeTimes.push_back(bestDecode);
+        const QString decoded = corrected.isEmpty() ? typed.text : corrected;
+        ++result.words;
+        result.typedErrors += typed.text != word.text;
+        result.decodedErrors += decoded != word.text;
+        result.changed += decoded != typed.text;
+        result.offLetterWords += typed.offLetters > 0;
+        if (qEnvironmentVariableIsSet("CORRECTION_BENCH_DUMP") && decoded != word.text)
+            std::printf("%s\t%s\t%s\t%s\t%d\n", qPrintable(word.text), qPrintable(typed.text), qPrintable(decoded),
+                        scorer.isKnownWord(typed.text.toLower()) ? "known" : "unknown", typed.offLetters);
+#ifdef WITH_HUNSPELL
+        if (withChecker)
+            result.checkerErrors += checker.corrected(typed.text) != word.text;
+#else
+        Q_UNUSED(withChecker);
+#endif
+        previous2 = previous1;
+        previous1 = decoded.toLower();
+    }
+    return result;
+}
+
+bool applySetting(DecoderSettings &settings, const QString &assignment)
+{
+    const QString name = assignment.section(u'=', 0, 0);
+    bool ok = false;
+    const double value = assignment.section(u'=', 1).toDouble(&ok);
+    const std::pair<const char *, double *> fields[] = {
+        {"spreadX", &settings.spreadX}, {"spreadY", &settings.spreadY}, {"strayTapCost", &settings.strayTapCost},
+        {"extraTapCost", &settings.extraTapCost}, {"missingLetterCost", &settings.missingLetterCost},
+        {"swapCost", &settings.swapCost}, {"languageWeight", &settings.languageWeight},
+        {"unknownWordCost", &settings.unknownWordCost}, {"unknownLetterCost", &settings.unknownLetterCost},
+        {"correctionMargin", &settings.correctionMargin}, {"searchLimit", &settings.searchLimit},
+        {"searchLimitPerTap", &settings.searchLimitPerTap}, {"contextLift", &settings.contextLift},
+        {"missingApostropheCost", &settings.missingApostropheCost}};
+    for (const auto &[field, target] : fields) {
+        if (name == QLatin1String(field) && ok) {
+            *target = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    QList<double> spreads;
+    DecoderSettings settings;
+    QStringList paths;
+    bool withChecker = true;
+    quint32 knownCount = 300;
+    quint32 knownShortCount = 3000;
+    double slips = 0;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--spread") && i + 1 < arguments.size()) {
+            spreads.append(arguments[++i].toDouble());
+        } else if (arguments[i] == QLatin1String("--set") && i + 1 < arguments.size()) {
+            if (!applySetting(settings, arguments[++i])) {
+                std::fprintf(stderr, "correction_bench: no setting %s\n", qPrintable(arguments[i]));
+                return 2;
+            }
+        } else if (arguments[i] == QLatin1String("--slips") && i + 1 < arguments.size()) {
+            slips = arguments[++i].toDouble();
+        } else if (arguments[i] == QLatin1String("--known") && i + 1 < arguments.size()) {
+            knownCount = arguments[++i].toUInt();
+        } else if (arguments[i] == QLatin1String("--known-short") && i + 1 < arguments.size()) {
+            knownShortCount = arguments[++i].toUInt();
+        } else if (arguments[i] == QLatin1String("--no-hunspell")) {
+            withChecker = false;
+        } else {
+            paths.append(arguments[i]);
+        }
+    }
+    if (spreads.isEmpty())
+        spreads = {0.0, 0.25, 0.35};
+#ifndef WITH_HUNSPELL
+    withChecker = false;
+#endif
+
+    QElapsedTimer loading;
+    loading.start();
+    CompletionEngine engine(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    CompletionScorer scorer(engine, knownCount, knownShortCount);
+    TapDecoder decoder(letterKeyShapes(), scorer, settings);
+    std::printf("lexicon: %lld words, built in %lld ms\n", qlonglong(decoder.wordCount()), qlonglong(loading.elapsed()));
+
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "correction_bench: cannot read %s\n", qPrintable(path));
+            return 1;
+        }
+        const QList<Word> words = wordsOf(QString::fromUtf8(file.readAll()));
+        const QString name = QFileInfo(path).completeBaseName();
+        for (double spread : spreads) {
+            const Result r = run(words, decoder, scorer, spread, slips, withChecker);
+            const auto percent = [&](qsizetype n) { return 100.0 * double(n) / double(std::max<qsizetype>(1, r.words)); };
+            std::printf("%-20s spread %.2f%s: %lld words; word errors: taps alone %5.1f %%, decoder %5.1f %%", qPrintable(name),
+                        spread, slips > 0 ? qPrintable(QStringLiteral(", slips %1 %").arg(100 * slips)) : "", qlonglong(r.words), percent(r.typedErrors), percent(r.decodedErrors));
+            if (withChecker)
+                std::printf(", hunspell %5.1f %%", percent(r.checkerErrors));
+            std::printf("; changed %4.1f %%; a tap off the letters in %4.1f %%\n", percent(r.changed),
+                        percent(r.offLetterWords));
+            std::printf("%-20s spread %.2f: time at a word's end: median %.3f ms, worst %.3f ms; three best words: "
+                        "median %.3f ms, worst %.3f ms\n", qPrintable(name), spread, median(r.times),
+                        *std::max_element(r.times.begin(), r.times.end()), median(r.decodeTimes),
+                        *std::max_element(r.decodeTimes.begin(), r.decodeTimes.end()));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// What the tap decoder asks of a language model: how likely a word is after the words before
+// it, whether the program knows a word, and which words there are to choose from.
+#include <QStringView>
+#include <functional>
+
+namespace wendrel {
+
+class WordScorer {
+public:
+    virtual ~WordScorer() = default;
+
+    // Natural logarithm of the probability of word (in small letters) after previous1, the
+    // word just before it, and previous2, the one before that (small letters, or completion's
+    // context markers such as the sentence start; empty when there is none).
+    virtual double logProbability(QStringView word, QStringView previous1, QStringView previous2) const = 0;
+    // The word (in small letters) is in the dictionary, the model, or what the user has taught.
+    virtual bool isKnownWord(QStringView word) const = 0;
+    // Calls f with every word the scorer can rate, written as the dictionary writes it
+    // ("London", "don't"); the decoder builds its lexicon from them.
+    virtual void forEachWord(const std::function<void(QStringView word)> &f) const = 0;
+};
+
+} // namespace wendrel
