@@ -23,9 +23,9 @@ using namespace wendrel::bench;
 namespace {
 
 Savings ours(const QString &text, const std::shared_ptr<const Dictionary> &dictionary, bool learn,
-             const QString &seed = {})
+             const QString &seed = {}, const std::shared_ptr<const LanguageModel> &model = {})
 {
-    CompletionEngine engine(dictionary);
+    CompletionEngine engine = model ? CompletionEngine(model, nullptr) : CompletionEngine(dictionary);
     engine.learnText(seed);
     Predictor predictor;
     predictor.predict = [&](const QString &before) { return engine.candidates(before); };
@@ -99,8 +99,10 @@ Savings presageSavings(const QString &text, bool learn)
 
 void print(const char *who, const QString &name, const Savings &s)
 {
-    std::printf("%-30s %-24s %6.1f %%  (%lld keystrokes for %lld characters)\n", who, qPrintable(name),
-                100.0 * s.ratio(), qlonglong(s.keystrokes), qlonglong(s.characters));
+    std::printf("%-30s %-24s %6.1f %%  (%lld keystrokes for %lld characters; %.1f %% of %lld words offered before "
+                "their first letter)\n", who, qPrintable(name), 100.0 * s.ratio(), qlonglong(s.keystrokes),
+                qlonglong(s.characters), s.words ? 100.0 * double(s.offeredBeforeFirstLetter) / double(s.words) : 0.0,
+                qlonglong(s.words));
     std::fflush(stdout);
 }
 
@@ -122,6 +124,15 @@ int main(int argc, char *argv[])
         paths.remove(at, 2);
     }
     Q_UNUSED(withPresage);
+    // --model FILE: the language model to measure (by default the one the program uses).
+    QString modelPath = LanguageModel::defaultPath();
+    if (const qsizetype at = paths.indexOf(QStringLiteral("--model")); at >= 0 && at + 1 < paths.size()) {
+        modelPath = paths[at + 1];
+        paths.remove(at, 2);
+    }
+    const LanguageModel::Loaded loaded = LanguageModel::open(modelPath);
+    if (!loaded.model)
+        std::fprintf(stderr, "no language model: %s\n", qPrintable(loaded.error));
     for (const QString &path : paths) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -130,8 +141,12 @@ int main(int argc, char *argv[])
         }
         const QString text = QString::fromUtf8(file.readAll());
         const QString name = QFileInfo(path).completeBaseName();
+        if (loaded.model) {
+            print("wendrel, model alone", name, ours(text, dictionary, false, {}, loaded.model));
+            print("wendrel, model, learning", name, ours(text, dictionary, true, {}, loaded.model));
+        }
         print("wendrel, dictionary alone", name, ours(text, dictionary, false));
-        print("wendrel, learning", name, ours(text, dictionary, true));
+        print("wendrel, dictionary, learning", name, ours(text, dictionary, true));
         if (!seed.isEmpty()) {
             print("wendrel, seed learned first", name, ours(text, dictionary, false, seed));
             print("wendrel, seed, learning", name, ours(text, dictionary, true, seed));

@@ -25,6 +25,8 @@ struct Savings {
     qsizetype characters = 0;
     qsizetype keystrokes = 0;
     qsizetype predictions = 0;
+    qsizetype words = 0;
+    qsizetype offeredBeforeFirstLetter = 0; // words among the candidates before their first letter
     double ratio() const { return characters ? 1.0 - double(keystrokes) / double(characters) : 0.0; }
 };
 
@@ -53,6 +55,7 @@ inline Savings simulateTyping(const QString &text, const Predictor &predictor)
         const bool spaceFollows = end < text.size() && text[end] == u' ';
         const qsizetype wordStart = pos;
         bool tapped = false;
+        ++result.words;
         // The word may be offered before its first letter (after a space) and after each one.
         for (qsizetype typed = wordStart; typed < end; ++typed) {
             const bool atWordStart = typed == wordStart;
@@ -63,6 +66,8 @@ inline Savings simulateTyping(const QString &text, const Predictor &predictor)
                 ++result.predictions;
                 const bool offered = std::any_of(candidates.begin(), candidates.end(),
                                                  [&](const QString &c) { return c.toLower() == word; });
+                if (offered && atWordStart)
+                    ++result.offeredBeforeFirstLetter;
                 const qsizetype tapCost = spaceFollows ? 1 : 2;
                 const qsizetype byHand = (end - typed) + (spaceFollows ? 1 : 0);
                 if (offered && tapCost < byHand) {

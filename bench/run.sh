@@ -40,21 +40,28 @@ echo "start-up of the program, restoring a 1 MB draft: $(echo "$runs" | awk '{pr
 rm -rf "$state"
 
 # Word completion: start-up with the option off and on (the first paint, and the peak memory
-# once the dictionary has loaded after it), the time per tap, and the keystroke savings on two
-# public-domain texts against presage's stock English model (installed here only to compare).
+# once completion has loaded after it; "with the model": the language model opened and asked
+# after the first paint, its mapped pages, file-backed and shared, also counted apart), the
+# time per tap, and the keystroke savings on public-domain texts against presage's stock
+# English model (installed here only to compare).
 config=build-bench/bin/config.dat
 saved_config="$(cat "$config" 2>/dev/null || true)"
 completion_home="$(mktemp -d)"
-for setting in 11 111; do
-  printf '%s' "$setting" > "$config"
-  runs=$(for _ in $(seq 21); do XDG_DATA_HOME="$completion_home" build-bench/bin/startup_probe wendrel 300 2>/dev/null; done)
-  echo "start-up wendrel, config.dat $setting (completion $([ "$setting" = 111 ] && echo on || echo off)):" \
-       "$(echo "$runs" | awk '{print $1}' | median) ms to first paint, peak $(echo "$runs" | awk '{print $2}' | median) kB"
+for setting in "11 0" "111 0" "111 1"; do
+  set -- $setting
+  printf '%s' "$1" > "$config"
+  runs=$(for _ in $(seq 21); do
+    XDG_DATA_HOME="$completion_home" WENDREL_PROBE_MODEL=$2 build-bench/bin/startup_probe wendrel 500 2>/dev/null
+  done)
+  echo "start-up wendrel, config.dat $1 (completion $([ "$1" = 111 ] && echo on || echo off)$([ "$2" = 1 ] && echo ", with the model")):" \
+       "$(echo "$runs" | awk '{print $1}' | median) ms to first paint, peak $(echo "$runs" | awk '{print $2}' | median) kB" \
+       "(file-backed $(echo "$runs" | awk '{print $3}' | median) kB)"
 done
 if [ -n "$saved_config" ]; then printf '%s' "$saved_config" > "$config"; else rm -f "$config"; fi
 rm -rf "$completion_home"
 build-bench/bin/completion_timing bench/texts/pride-and-prejudice.txt
-build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt
+build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
 
 # Correction of typing errors: simulated taps at three spreads (and with slips), against hunspell.
 build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt

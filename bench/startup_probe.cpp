@@ -2,8 +2,13 @@
 // peak resident memory then. "wendrel" opens the keyboard window; "floor" opens a bare Qt
 // Widgets window with a text edit and 66 push buttons, the toolkit's floor; "program" runs
 // the whole program as main() does (the window with its draft and end signals).
-// Prints "<milliseconds> <peak kB>". A second argument waits that many milliseconds after the
-// first paint before the memory is read, so that work done after the first paint counts too.
+// Prints "<milliseconds> <peak kB> <file-backed resident kB>". A second argument waits that many
+// milliseconds after the first paint before the memory is read, so that work done after the
+// first paint counts too. With WENDREL_PROBE_MODEL=1 the language model of word completion is
+// opened right after the first paint and asked for the candidates of every position of a
+// sentence, as the window does once completion is on (its mapped pages are file-backed and
+// shared, so they count apart too).
+#include "CompletionEngine.h"
 #include "KeyboardApp.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
@@ -20,13 +25,25 @@ namespace {
 
 QElapsedTimer sinceStart;
 
-long peakResidentKb()
+long statusKb(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
-    const auto match = QRegularExpression(QStringLiteral("VmHWM:\\s+(\\d+)")).match(QString::fromLatin1(status.readAll()));
+    const auto match = QRegularExpression(QString::fromLatin1(field) + QStringLiteral(":\\s+(\\d+)"))
+                           .match(QString::fromLatin1(status.readAll()));
     return match.hasMatch() ? match.captured(1).toLong() : -1;
+}
+
+std::unique_ptr<wendrel::CompletionEngine> completion;
+
+void useTheModel()
+{
+    completion = wendrel::CompletionEngine::create();
+    const QString text = QStringLiteral("It is a truth universally acknowledged, that a single man in possession of a "
+                                        "good fortune, must be in want of a wife. I would like to see you tomorrow. ");
+    for (qsizetype end = 0; end <= text.size(); ++end)
+        completion->candidates(QStringView(text).first(end));
 }
 
 // Reports at the window's first paint and ends the program.
@@ -38,8 +55,10 @@ public:
             && static_cast<QWidget *>(watched)->isWindow() && !reported) {
             reported = true;
             const double ms = double(sinceStart.nsecsElapsed()) / 1e6;
+            if (qEnvironmentVariableIntValue("WENDREL_PROBE_MODEL") == 1)
+                QTimer::singleShot(0, useTheModel);
             QTimer::singleShot(settleMs, [ms] {
-                std::printf("%.3f %ld\n", ms, peakResidentKb());
+                std::printf("%.3f %ld %ld\n", ms, statusKb("VmHWM"), statusKb("RssFile"));
                 QCoreApplication::exit(0);
             });
         }

@@ -1,6 +1,7 @@
 #include "CompletionEngine.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace wendrel {
 
@@ -8,6 +9,22 @@ namespace {
 
 // How many learned uses it takes before learned counts weigh as much as the dictionary's.
 constexpr double learnedWeightHalf = 150.0;
+// With a language model, what was learned is weighed against the model's probabilities as if
+// the model had been this many learned words (single words), uses after the previous word,
+// and uses after the two previous words: a context used a few times soon follows what was
+// learned in it. A word used lately counts up to recencyBoost times more, fading over
+// recencySpan uses. (Tuned on texts other than the benchmark's.)
+constexpr double wordPrior = 3000.0;
+constexpr double pairPrior = 10.0;
+constexpr double triplePrior = 5.0;
+constexpr double recencyBoost = 1.0;
+constexpr double recencySpan = 300.0;
+// The model's best words considered beside the learned ones (more than are shown: the typed
+// word itself is never offered, and learned words may outrank some).
+constexpr int modelShortlist = 6;
+// The learned words considered from each source: after the two previous words, after the
+// previous one, and those with the typed letters.
+constexpr int learnedShortlist = 4;
 
 bool isApostrophe(QChar ch)
 {
@@ -58,24 +75,92 @@ QStringView stripQuotes(QStringView run, bool keepTrailing)
     return run;
 }
 
+// Whether the full stop at dot ends a title ("Mr. Darcy"), not a sentence.
+bool endsTitle(QStringView text, qsizetype dot)
+{
+    static const QStringList titles{QStringLiteral("mr"), QStringLiteral("mrs"), QStringLiteral("ms"),
+                                    QStringLiteral("dr"), QStringLiteral("st"), QStringLiteral("messrs"),
+                                    QStringLiteral("prof"), QStringLiteral("rev"), QStringLiteral("jr"),
+                                    QStringLiteral("sr")};
+    const qsizetype start = runStart(text, dot);
+    return start < dot && titles.contains(text.sliced(start, dot - start).toString().toLower());
+}
+
 // What stands before the word that starts at wordStart: the previous word in small letters,
-// or a marker, or the punctuation mark itself.
-QString contextBefore(QStringView text, qsizetype wordStart)
+// or a marker, or the punctuation mark itself; and where that word starts (-1 if not a word).
+std::pair<QString, qsizetype> contextAndStart(QStringView text, qsizetype wordStart)
 {
     qsizetype end = wordStart;
     while (end > 0 && isBlank(text[end - 1]))
         --end;
-    if (end == 0 || endsSentence(text[end - 1]))
-        return sentenceStartMarker;
+    if (end > 0 && text[end - 1] == u'.' && endsTitle(text, end - 1))
+        --end; // "Mr." reads as the word "mr"
+    else if (end == 0 || endsSentence(text[end - 1]))
+        return {sentenceStartMarker, -1};
     const QChar last = text[end - 1];
     if (!isWordChar(last))
-        return QString(last);
-    const QStringView word = stripQuotes(text.sliced(runStart(text, end), end - runStart(text, end)), false);
+        return {QString(last), -1};
+    const qsizetype start = runStart(text, end);
+    const QStringView run = text.sliced(start, end - start);
+    const QStringView word = stripQuotes(run, false);
     if (word.isEmpty())
-        return QString(last);
+        return {QString(last), -1};
     if (hasDigit(word) || word.size() > LearnedWords::maxWordLength)
-        return numberMarker;
-    return word.toString().toLower();
+        return {numberMarker, -1};
+    return {word.toString().toLower(), start + (word.data() - run.data())};
+}
+
+QString contextBefore(QStringView text, qsizetype wordStart)
+{
+    return contextAndStart(text, wordStart).first;
+}
+
+// The previous word and the one before it (or a marker), as learned pairs and triples take them.
+std::pair<QString, QString> contextsBefore(QStringView text, qsizetype wordStart)
+{
+    const auto [previous, start] = contextAndStart(text, wordStart);
+    if (start < 0)
+        return {previous, QString()};
+    const QString previous2 = contextBefore(text, start);
+    // Only a word or the start of a sentence makes a triple's context.
+    const bool usable = previous2 == sentenceStartMarker || (previous2.size() > 1 || previous2.front().isLetter());
+    return {previous, usable && previous2 != numberMarker ? previous2 : QString()};
+}
+
+// Marks that the language model reads through: it was made from text without punctuation.
+bool isSoftPunctuation(QChar ch)
+{
+    return ch == u',' || ch == u';' || ch == u':' || ch == u'"' || ch == u'(' || ch == u')' || ch == u'-'
+        || ch == QChar(0x2013) || ch == QChar(0x2014) || ch == QChar(0x201C) || ch == QChar(0x201D) || ch == u'*'
+        || ch == u'_';
+}
+
+// The two words before wordStart for the language model, most recent first: small letters,
+// the sentence-start marker, or nothing where the text gives no usable word.
+std::pair<QString, QString> modelWordsBefore(QStringView text, qsizetype wordStart)
+{
+    QString found[2];
+    qsizetype end = wordStart;
+    for (QString &slot : found) {
+        while (end > 0 && (isBlank(text[end - 1]) || isSoftPunctuation(text[end - 1])))
+            --end;
+        if (end > 0 && text[end - 1] == u'.' && endsTitle(text, end - 1)) {
+            --end;
+        } else if (end == 0 || endsSentence(text[end - 1])) {
+            slot = sentenceStartMarker;
+            break;
+        }
+        if (!isWordChar(text[end - 1]))
+            break;
+        const qsizetype start = runStart(text, end);
+        const QStringView run = text.sliced(start, end - start);
+        const QStringView word = stripQuotes(run, false);
+        if (word.isEmpty() || hasDigit(run) || word.size() > LearnedWords::maxWordLength)
+            break;
+        slot = word.toString().toLower();
+        end = start;
+    }
+    return {found[0], found[1]};
 }
 
 // Where the typing assistant would capitalise a small letter typed at the end of the text.
@@ -96,13 +181,13 @@ QString capitalised(const QString &word)
     return word.first(1).toUpper() + word.sliced(1);
 }
 
-struct Scored {
+} // namespace
+
+struct CompletionEngine::Scored {
     QString key;
     QString display;
     double score;
 };
-
-} // namespace
 
 CompletionContext completionContext(QStringView before)
 {
@@ -119,14 +204,16 @@ CompletionContext completionContext(QStringView before)
             return context; // behind a formula's result
         context.offer = true;
         context.typed = typed.toString();
-        context.previous = contextBefore(before, typedStart);
+        std::tie(context.previous, context.previous2) = contextsBefore(before, typedStart);
+        std::tie(context.modelPrevious, context.modelPrevious2) = modelWordsBefore(before, typedStart);
         return context;
     }
     if (!run.isEmpty())
         return context; // an opening quote: no word yet
     if (n == 0 || isBlank(before[n - 1]) || isLineBreak(before[n - 1])) {
         context.offer = true;
-        context.previous = contextBefore(before, n);
+        std::tie(context.previous, context.previous2) = contextsBefore(before, n);
+        std::tie(context.modelPrevious, context.modelPrevious2) = modelWordsBefore(before, n);
         context.sentenceStart = atSentenceStart(before);
     }
     return context;
@@ -153,9 +240,32 @@ QString applyCase(QStringView typed, const QString &word, bool capsOn, bool sent
 
 CompletionEngine::CompletionEngine(std::shared_ptr<const Dictionary> dictionary, qsizetype maxLearnedWords,
                                    qsizetype maxLearnedPairs)
-    : words(dictionary ? std::move(dictionary) : std::make_shared<const Dictionary>()),
-      learnedWords(words.get(), maxLearnedWords, maxLearnedPairs)
+    : CompletionEngine(nullptr, dictionary ? std::move(dictionary) : std::make_shared<const Dictionary>(),
+                       maxLearnedWords, maxLearnedPairs)
 {
+}
+
+CompletionEngine::CompletionEngine(std::shared_ptr<const LanguageModel> model, std::shared_ptr<const Dictionary> dictionary,
+                                   qsizetype maxLearnedWords, qsizetype maxLearnedPairs, qsizetype maxLearnedTriples)
+    : words(dictionary ? std::move(dictionary) : std::make_shared<const Dictionary>()), languageModel(std::move(model)),
+      learnedWords(words->size() > 0 ? words.get() : nullptr, maxLearnedWords, maxLearnedPairs, maxLearnedTriples)
+{
+    if (languageModel) {
+        // How a word is written comes from the model, which knows names ("London").
+        learnedWords.setSpelling([model = languageModel](const QString &key) {
+            const LanguageModel::WordId word = model->find(key.toUtf8());
+            return model->isCandidate(word) ? model->display(word) : QString();
+        });
+    }
+}
+
+std::unique_ptr<CompletionEngine> CompletionEngine::create(const QString &modelPath)
+{
+    LanguageModel::Loaded loaded = LanguageModel::open(modelPath.isEmpty() ? LanguageModel::defaultPath() : modelPath);
+    auto engine = std::make_unique<CompletionEngine>(loaded.model, nullptr);
+    if (!loaded.model)
+        engine->unavailable = loaded.error;
+    return engine;
 }
 
 QStringList CompletionEngine::candidates(QStringView before, bool capsOn) const
@@ -163,13 +273,171 @@ QStringList CompletionEngine::candidates(QStringView before, bool capsOn) const
     return candidates(completionContext(before), capsOn);
 }
 
+LanguageModel::WordId CompletionEngine::modelWord(QStringView word) const
+{
+    if (!languageModel || word.isEmpty())
+        return LanguageModel::noWord;
+    if (word == sentenceStartMarker)
+        return languageModel->sentenceStart();
+    QString key = word.toString().toLower();
+    key.replace(QChar(0x2019), u'\'');
+    return languageModel->find(key.toUtf8());
+}
+
+// What was learned is evidence on top of the model, which serves as its prior (Dirichlet
+// smoothing): the learned share of a word among all learned words, then among those after the
+// previous word, then after the two previous words, each level backing on the one before
+// with a weight. A context used often soon follows what was learned in it; a word used lately
+// counts more.
+double CompletionEngine::combinedProbability(const QString &key, LanguageModel::WordId word,
+                                             const LanguageModel::Context &modelContext,
+                                             const LearnedWords::Followers *pairs,
+                                             const LearnedWords::Followers *triples) const
+{
+    const double model = word == LanguageModel::noWord ? 0.0 : std::pow(10.0, languageModel->logProbability(word, modelContext));
+    const double total = double(learnedWords.total());
+    if (total <= 0)
+        return model;
+    double count = 0.0;
+    if (const LearnedWords::Word *learned = learnedWords.find(key)) {
+        const double age = double(learnedWords.uses() - learned->lastUsed);
+        count = learned->count * (1.0 + recencyBoost * std::exp(-age / recencySpan));
+    }
+    double p = (count + wordPrior * model) / (total + wordPrior);
+    const auto mix = [&key](const LearnedWords::Followers *followers, double prior, double strength) {
+        if (!followers || followers->total == 0)
+            return prior;
+        const auto it = std::find_if(followers->list.begin(), followers->list.end(),
+                                     [&key](const LearnedWords::Follower &f) { return f.key == key; });
+        const double count = it == followers->list.end() ? 0.0 : double(it->count);
+        return (count + strength * prior) / (double(followers->total) + strength);
+    };
+    return mix(triples, mix(pairs, p, pairPrior), triplePrior);
+}
+
+QStringList CompletionEngine::modelCandidates(const CompletionContext &context, bool capsOn) const
+{
+    const QString prefix = context.typed.toLower();
+    QString modelPrefix = prefix;
+    modelPrefix.replace(QChar(0x2019), u'\'');
+    const LanguageModel &model = *languageModel;
+    const LanguageModel::Context modelContext = model.context(modelWord(context.modelPrevious),
+                                                              modelWord(context.modelPrevious2));
+    const auto range = prefix.isEmpty() ? std::pair<LanguageModel::WordId, LanguageModel::WordId>(0, quint32(model.wordCount()))
+                                        : model.prefixRange(modelPrefix.toUtf8());
+    const LearnedWords::Followers *pairs = learnedWords.followers(context.previous);
+    const LearnedWords::Followers *triples = learnedWords.followers(context.previous2, context.previous);
+
+    // The few words that may be best: the model's, and the most used of what was learned.
+    struct Candidate {
+        QString key;
+        LanguageModel::WordId word;
+    };
+    std::vector<Candidate> shortlist;
+    const auto consider = [&](const QString &key, LanguageModel::WordId word) {
+        if (key == prefix || std::any_of(shortlist.begin(), shortlist.end(), [&](const Candidate &c) { return c.key == key; }))
+            return;
+        shortlist.push_back({key, word});
+    };
+    for (const LanguageModel::Scored &scored : model.best(modelContext, range, modelShortlist)) {
+        QString key = QString::fromUtf8(model.key(scored.word));
+        consider(key, scored.word);
+    }
+    for (const LearnedWords::Followers *followers : {triples, pairs}) {
+        if (!followers)
+            continue;
+        int taken = 0;
+        for (const LearnedWords::Follower &follower : followers->list) {
+            if (taken == learnedShortlist)
+                break;
+            if (follower.key.startsWith(prefix)) {
+                consider(follower.key, modelWord(follower.key));
+                ++taken;
+            }
+        }
+    }
+    if (prefix.isEmpty()) {
+        for (const QString &key : learnedWords.mostUsed())
+            consider(key, modelWord(key));
+    } else {
+        std::vector<std::pair<quint32, const QString *>> used;
+        learnedWords.forEachWithPrefix(prefix, [&](const QString &key, const LearnedWords::Word &word) {
+            used.push_back({word.count, &key});
+        });
+        const size_t kept = std::min(used.size(), size_t(learnedShortlist));
+        std::partial_sort(used.begin(), used.begin() + ptrdiff_t(kept), used.end(),
+                          [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (size_t i = 0; i < kept; ++i)
+            consider(*used[i].second, modelWord(*used[i].second));
+    }
+
+    std::vector<Scored> best;
+    for (const Candidate &c : shortlist) {
+        const LearnedWords::Word *learned = learnedWords.find(c.key);
+        const double score = combinedProbability(c.key, c.word, modelContext, pairs, triples);
+        if (score <= 0.0)
+            continue;
+        best.push_back({c.key, learned ? learned->display : model.display(c.word), score});
+    }
+    std::sort(best.begin(), best.end(), [](const Scored &a, const Scored &b) {
+        return a.score != b.score ? a.score > b.score : a.key < b.key;
+    });
+    QStringList result;
+    for (size_t i = 0; i < best.size() && i < size_t(candidateCount); ++i)
+        result.append(applyCase(context.typed, best[i].display, capsOn, context.sentenceStart));
+    return result;
+}
+
+double CompletionEngine::logProbability(QStringView word, QStringView previous1, QStringView previous2) const
+{
+    if (word.isEmpty())
+        return LanguageModel::minusInfinity;
+    const QString key = word.toString().toLower();
+    const auto contextKey = [](QStringView w) { return w == sentenceStartMarker ? w.toString() : w.toString().toLower(); };
+    const QString context1 = contextKey(previous1);
+    const QString context2 = context1.isEmpty() ? QString() : contextKey(previous2);
+    const LearnedWords::Followers *pairs = context1.isEmpty() ? nullptr : learnedWords.followers(context1);
+    const LearnedWords::Followers *triples = learnedWords.followers(context2, context1);
+    double p = 0.0;
+    if (languageModel) {
+        const LanguageModel::Context modelContext = languageModel->context(modelWord(context1), modelWord(context2));
+        p = combinedProbability(key, modelWord(key), modelContext, pairs, triples);
+    } else {
+        // The dictionary's share of the word, mixed with what was learned as candidates are.
+        const qsizetype index = words->find(key.toUtf8());
+        const double dictionary = index < 0 ? 0.0 : double(words->count(index)) / std::max<double>(1.0, double(words->total()));
+        const double total = double(learnedWords.total());
+        const LearnedWords::Word *learned = learnedWords.find(key);
+        const double weight = total / (total + learnedWeightHalf);
+        p = (1.0 - weight) * dictionary + (total > 0 && learned ? weight * learned->count / total : 0.0);
+    }
+    return p > 0.0 ? std::log10(p) : LanguageModel::minusInfinity;
+}
+
+bool CompletionEngine::isKnownWord(QStringView word) const
+{
+    if (word.isEmpty())
+        return false;
+    const QString key = word.toString().toLower();
+    if (learnedWords.find(key))
+        return true;
+    if (languageModel && languageModel->isCandidate(modelWord(key)))
+        return true;
+    return words->find(key.toUtf8()) >= 0;
+}
+
+QStringList CompletionEngine::candidates(const CompletionContext &context, bool capsOn) const
+{
+    if (!context.offer || !isAvailable())
+        return {};
+    return languageModel ? modelCandidates(context, capsOn) : dictionaryCandidates(context, capsOn);
+}
+
 // Each word scores its probability after the previous word: learned pairs interpolated with
 // the word's own probability (Witten-Bell), which mixes learned counts with the dictionary's,
 // the learned ones weighing more the more the user has typed.
-QStringList CompletionEngine::candidates(const CompletionContext &context, bool capsOn) const
+QStringList CompletionEngine::dictionaryCandidates(const CompletionContext &context, bool capsOn) const
 {
-    if (!context.offer)
-        return {};
     const QString prefix = context.typed.toLower();
     const double dictionaryTotal = std::max<double>(1.0, double(words->total()));
     const double learnedTotal = double(learnedWords.total());
@@ -265,10 +533,12 @@ std::optional<CompletionEngine::Replacement> CompletionEngine::accept(QStringVie
     QString asWritten = candidate;
     if (const LearnedWords::Word *word = learnedWords.find(key)) {
         asWritten = word->display;
+    } else if (const LanguageModel::WordId id = modelWord(key); languageModel && languageModel->isCandidate(id)) {
+        asWritten = languageModel->display(id);
     } else if (const qsizetype index = words->find(key.toUtf8()); index >= 0) {
         asWritten = QString::fromUtf8(words->word(index));
     }
-    learnedWords.learn(asWritten, context.previous, false);
+    learnedWords.learn(asWritten, context.previous, context.previous2, false);
     return Replacement{context.typed.size(), candidate + u' '};
 }
 
@@ -283,8 +553,8 @@ void CompletionEngine::learnFinishedWord(QStringView before)
     if (word.isEmpty() || hasDigit(run))
         return;
     const qsizetype wordStart = start + (word.data() - run.data());
-    const QString context = contextBefore(text, wordStart);
-    learnedWords.learn(word, context, context == sentenceStartMarker);
+    const auto [context, context2] = contextsBefore(text, wordStart);
+    learnedWords.learn(word, context, context2, context == sentenceStartMarker);
 }
 
 void CompletionEngine::learnText(QStringView text)
@@ -301,8 +571,8 @@ void CompletionEngine::learnText(QStringView text)
         const QStringView run = text.sliced(i, end - i);
         const QStringView word = stripQuotes(run, false);
         if (!word.isEmpty() && !hasDigit(run)) {
-            const QString context = contextBefore(text, i + (word.data() - run.data()));
-            learnedWords.learn(word, context, context == sentenceStartMarker);
+            const auto [context, context2] = contextsBefore(text, i + (word.data() - run.data()));
+            learnedWords.learn(word, context, context2, context == sentenceStartMarker);
         }
         i = end;
     }

@@ -1,8 +1,11 @@
 #pragma once
 // Word completion: from the text before the caret, the three words the user most likely
-// means, and what accepting one of them types. Words come from the built-in dictionary and
-// from what the user has typed (LearnedWords), which also gives the next word after a space.
+// means, and what accepting one of them types. Words come from the English language model
+// (LanguageModel: how likely each word is after the one or two before it), or without one
+// from the built-in dictionary, and from what the user has typed (LearnedWords), which
+// outranks the model the more it is used.
 #include "Dictionary.h"
+#include "LanguageModel.h"
 #include "LearnedWords.h"
 
 #include <QString>
@@ -21,6 +24,10 @@ struct CompletionContext {
     bool offer = false;          // false inside a number, after "=", or after other characters
     QString typed;               // the word begun before the caret, as typed; empty after a space
     QString previous;            // the previous word in small letters, or a marker
+    QString previous2;           // the word before previous (or <s>) when previous is a word
+    // The two words before for the language model, which knows no punctuation: as previous and
+    // previous2, but across commas, quotes and the like; empty when unknown.
+    QString modelPrevious, modelPrevious2;
     bool sentenceStart = false;  // typed by hand, a word here would begin with a capital
     friend bool operator==(const CompletionContext &, const CompletionContext &) = default;
 };
@@ -36,12 +43,29 @@ class CompletionEngine {
 public:
     static constexpr int candidateCount = 3;
 
+    // Completion from the dictionary alone (no context but what is learned).
     explicit CompletionEngine(std::shared_ptr<const Dictionary> dictionary, qsizetype maxLearnedWords = 20000,
                               qsizetype maxLearnedPairs = 60000);
+    // Completion from a language model; the dictionary may be null (it is then not used).
+    CompletionEngine(std::shared_ptr<const LanguageModel> model, std::shared_ptr<const Dictionary> dictionary,
+                     qsizetype maxLearnedWords = 20000, qsizetype maxLearnedPairs = 60000,
+                     qsizetype maxLearnedTriples = 60000);
+
+    // The engine as the program uses it: the language model at LanguageModel::defaultPath()
+    // (or path), memory mapped. When it is missing or damaged, isAvailable() is false,
+    // unavailableReason() says why, and no candidates are offered. Cheap (the file is mapped
+    // and only its indexes are read, a few milliseconds): call it after the window's first
+    // paint, on the window's thread or on a worker whose engine the window then takes. The
+    // learned words are read apart: see LearnedWords::reader() and adopt().
+    static std::unique_ptr<CompletionEngine> create(const QString &modelPath = {});
+    bool isAvailable() const { return unavailable.isEmpty(); }
+    QString unavailableReason() const { return unavailable; }
 
     LearnedWords &learned() { return learnedWords; }
     const LearnedWords &learned() const { return learnedWords; }
+    // The dictionary (an empty one when the engine has a model and no dictionary).
     const Dictionary &dictionary() const { return *words; }
+    const LanguageModel *model() const { return languageModel.get(); }
 
     // Up to three candidates, most likely first, in the case they would be typed in.
     QStringList candidates(QStringView before, bool capsOn = false) const;
@@ -60,9 +84,29 @@ public:
     // Learns every word of a text, in order.
     void learnText(QStringView text);
 
+    // For scoring words typed by taps in context. log10 of the probability that word (any
+    // case) comes after previous2 previous1 (each a word, any case, or sentenceStartMarker
+    // for the start of a sentence; empty when unknown: then the shorter context is used), from
+    // the model and what was learned; LanguageModel::minusInfinity for a word neither knows.
+    // Without a model, from the dictionary's counts and what was learned. A few binary
+    // searches: cheap enough to score every word a tap decoder considers.
+    double logProbability(QStringView word, QStringView previous1, QStringView previous2 = {}) const;
+    // Whether the word (any case) is in the model, the dictionary or what was learned.
+    bool isKnownWord(QStringView word) const;
+
 private:
+    struct Scored;
+    QStringList dictionaryCandidates(const CompletionContext &context, bool capsOn) const;
+    QStringList modelCandidates(const CompletionContext &context, bool capsOn) const;
+    // The probability of a word (its key) after the context, the model's mixed with what was learned.
+    double combinedProbability(const QString &key, LanguageModel::WordId word, const LanguageModel::Context &modelContext,
+                               const LearnedWords::Followers *pairs, const LearnedWords::Followers *triples) const;
+    LanguageModel::WordId modelWord(QStringView word) const;
+
     std::shared_ptr<const Dictionary> words;
+    std::shared_ptr<const LanguageModel> languageModel;
     LearnedWords learnedWords;
+    QString unavailable;
 };
 
 } // namespace wendrel

@@ -4,6 +4,8 @@
 #include "Files.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QVarLengthArray>
 #include <algorithm>
 
@@ -12,6 +14,11 @@ namespace wendrel {
 namespace {
 
 constexpr size_t topSize = 8;
+// Past this many uses unsaved, a save writes this copy's store as it is rather than adding
+// its uses to the file's (the file's newer learning is then lost, nothing of this copy's).
+constexpr size_t journalLimit = 20000;
+// How long a save waits for another copy that is saving the same file.
+constexpr int lockWaitMs = 2000;
 const QByteArray header = QByteArrayLiteral("wendrel-learned-words 1");
 
 // Pruning goes a little below the limit, so that it does not run at every new word.
@@ -37,9 +44,32 @@ bool parseCount(QByteArrayView field, quint32 &value)
 
 } // namespace
 
-LearnedWords::LearnedWords(const Dictionary *dictionary, qsizetype maxWords, qsizetype maxPairs)
-    : dictionary(dictionary), maxWords(std::max<qsizetype>(1, maxWords)), maxPairs(std::max<qsizetype>(1, maxPairs))
+LearnedWords::LearnedWords(const Dictionary *dictionary, qsizetype maxWords, qsizetype maxPairs, qsizetype maxTriples)
+    : dictionary(dictionary), maxWords(std::max<qsizetype>(1, maxWords)), maxPairs(std::max<qsizetype>(1, maxPairs)),
+      maxTriples(std::max<qsizetype>(1, maxTriples))
 {
+}
+
+void LearnedWords::setSpelling(std::function<QString(const QString &key)> lookup)
+{
+    spelling = std::move(lookup);
+}
+
+QString LearnedWords::spellingOf(const QString &key) const
+{
+    if (spelling)
+        return spelling(key);
+    if (dictionary) {
+        const qsizetype index = dictionary->find(key.toUtf8());
+        if (index >= 0)
+            return QString::fromUtf8(dictionary->word(index));
+    }
+    return {};
+}
+
+QString LearnedWords::tripleContext(const QString &context2, const QString &context)
+{
+    return context2 + u' ' + context;
 }
 
 bool LearnedWords::isLearnable(QStringView word)
@@ -57,6 +87,22 @@ bool LearnedWords::isLearnable(QStringView word)
 
 bool LearnedWords::learn(QStringView word, const QString &context, bool atSentenceStart)
 {
+    return learn(word, context, QString(), atSentenceStart);
+}
+
+bool LearnedWords::learn(QStringView word, const QString &context, const QString &context2, bool atSentenceStart)
+{
+    if (!learnOnce(word, context, context2, atSentenceStart))
+        return false;
+    if (journal.size() < journalLimit)
+        journal.push_back({word.toString(), context, context2, atSentenceStart});
+    else
+        journalOverflow = true;
+    return true;
+}
+
+bool LearnedWords::learnOnce(QStringView word, const QString &context, const QString &context2, bool atSentenceStart)
+{
     if (!isLearnable(word))
         return false;
     const QString key = word.toString().toLower();
@@ -71,11 +117,11 @@ bool LearnedWords::learn(QStringView word, const QString &context, bool atSenten
     if (added) {
         entry.dictionaryCount = dictionaryCountOf(dictionary, key);
         entry.display = word.toString();
-        if (caseUncertain && dictionary) {
-            const qsizetype index = dictionary->find(key.toUtf8());
-            if (index >= 0)
-                entry.display = QString::fromUtf8(dictionary->word(index));
-            else if (allCapitals)
+        if (caseUncertain) {
+            const QString known = spellingOf(key);
+            if (!known.isEmpty())
+                entry.display = known;
+            else if (allCapitals && (dictionary || spelling))
                 entry.display = key;
         }
     } else if (!caseUncertain) {
@@ -87,11 +133,15 @@ bool LearnedWords::learn(QStringView word, const QString &context, bool atSenten
     noteUse(key);
     if (!context.isEmpty())
         addFollower(context, key, 1, useCounter);
+    if (!context.isEmpty() && !context2.isEmpty())
+        addFollower(tripleContext(context2, context), key, 1, useCounter);
     dirty = true;
     if (qsizetype(words.size()) > maxWords)
         pruneWords();
     if (pairTotal > maxPairs)
-        prunePairs();
+        prunePairs(false);
+    if (tripleTotal > maxTriples)
+        prunePairs(true);
     return true;
 }
 
@@ -103,7 +153,7 @@ void LearnedWords::addFollower(const QString &context, const QString &key, quint
     if (it == followers.list.end()) {
         followers.list.push_back({key, 0, 0});
         it = followers.list.end() - 1;
-        ++pairTotal;
+        ++(context.contains(u' ') ? tripleTotal : pairTotal);
     }
     it->count += count;
     it->lastUsed = std::max(it->lastUsed, lastUsed);
@@ -161,6 +211,13 @@ const LearnedWords::Followers *LearnedWords::followers(const QString &context) c
     return it == pairs.cend() ? nullptr : &it.value();
 }
 
+const LearnedWords::Followers *LearnedWords::followers(const QString &context2, const QString &context) const
+{
+    if (context2.isEmpty() || context.isEmpty())
+        return nullptr;
+    return followers(tripleContext(context2, context));
+}
+
 // The least used go first: fewest uses, and among equals the longest unused.
 void LearnedWords::pruneWords()
 {
@@ -178,19 +235,22 @@ void LearnedWords::pruneWords()
     rebuildTop();
 }
 
-void LearnedWords::prunePairs()
+// Pairs, or triples (whose context holds a space).
+void LearnedWords::prunePairs(bool triples)
 {
     struct Ref {
         quint32 count, lastUsed;
         QString context, key;
     };
     std::vector<Ref> order;
-    order.reserve(size_t(pairTotal));
+    order.reserve(size_t(triples ? tripleTotal : pairTotal));
     for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+        if (it.key().contains(u' ') != triples)
+            continue;
         for (const Follower &follower : it->list)
             order.push_back({follower.count, follower.lastUsed, it.key(), follower.key});
     }
-    const size_t drop = order.size() - size_t(pruneTarget(maxPairs));
+    const size_t drop = order.size() - size_t(pruneTarget(triples ? maxTriples : maxPairs));
     std::nth_element(order.begin(), order.begin() + ptrdiff_t(drop), order.end(), [](const Ref &a, const Ref &b) {
         return std::tie(a.count, a.lastUsed) < std::tie(b.count, b.lastUsed);
     });
@@ -202,7 +262,7 @@ void LearnedWords::prunePairs()
         followers.list.erase(it);
         if (followers.list.empty())
             pairs.remove(order[i].context);
-        --pairTotal;
+        --(triples ? tripleTotal : pairTotal);
     }
 }
 
@@ -227,7 +287,8 @@ QByteArray LearnedWords::serialise() const
 
 bool LearnedWords::parse(const QByteArray &bytes)
 {
-    LearnedWords parsed(dictionary, maxWords, maxPairs);
+    LearnedWords parsed(dictionary, maxWords, maxPairs, maxTriples);
+    parsed.spelling = spelling;
     if (!bytes.startsWith(header + '\n'))
         return false;
     // Words and pairs name the same strings: a pair takes the word's own copy (shared).
@@ -272,11 +333,12 @@ bool LearnedWords::parse(const QByteArray &bytes)
             if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
                 || count == 0 || !parseCount(fields[4], lastUsed))
                 return false;
-            // Each pair is written once, so no search; the order is restored below.
+            // Each pair is written once, so no search; the order is restored below. A triple
+            // is a pair whose context is two words ("p<TAB>word1 word2<TAB>word3...").
             Followers &followers = parsed.pairs[context];
             followers.list.push_back({key, count, lastUsed});
             followers.total += count;
-            ++parsed.pairTotal;
+            ++(context.contains(u' ') ? parsed.tripleTotal : parsed.pairTotal);
         } else {
             return false;
         }
@@ -285,37 +347,96 @@ bool LearnedWords::parse(const QByteArray &bytes)
         std::stable_sort(followers.list.begin(), followers.list.end(),
                          [](const Follower &a, const Follower &b) { return a.count > b.count; });
     }
+    parsed.rebuildTop();
+    if (qsizetype(parsed.words.size()) > maxWords)
+        parsed.pruneWords();
+    if (parsed.pairTotal > maxPairs)
+        parsed.prunePairs(false);
+    if (parsed.tripleTotal > maxTriples)
+        parsed.prunePairs(true);
     *this = std::move(parsed);
-    rebuildTop();
-    if (qsizetype(words.size()) > maxWords)
-        pruneWords();
-    if (pairTotal > maxPairs)
-        prunePairs();
     dirty = false;
     return true;
 }
 
-LearnedWords::LoadResult LearnedWords::load(const QString &path)
+LearnedWords::Loaded LearnedWords::read(const QString &path, const Dictionary *dictionary, qsizetype maxWords,
+                                        qsizetype maxPairs, qsizetype maxTriples)
 {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {LoadResult::Missing, nullptr};
     QFile file(path);
-    if (!file.exists())
-        return LoadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
-        return LoadResult::Unreadable;
-    if (parse(file.readAll()))
-        return LoadResult::Loaded;
+    // Only a regular file: opening a named pipe would wait for a writer.
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return {LoadResult::Unreadable, nullptr};
+    auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
+    if (words->parse(file.readAll()))
+        return {LoadResult::Loaded, words};
     file.close();
     // Kept aside rather than lost, and not read again at the next start.
     const QString aside = path + QStringLiteral(".damaged");
     QFile::remove(aside);
     QFile::rename(path, aside);
-    return LoadResult::Damaged;
+    return {LoadResult::Damaged, nullptr};
+}
+
+std::function<LearnedWords::Loaded()> LearnedWords::reader(const QString &path) const
+{
+    return [path, dictionary = dictionary, maxWords = maxWords, maxPairs = maxPairs, maxTriples = maxTriples] {
+        return read(path, dictionary, maxWords, maxPairs, maxTriples);
+    };
+}
+
+LearnedWords::LoadResult LearnedWords::adopt(Loaded loaded)
+{
+    if (loaded.result != LoadResult::Loaded || !loaded.words)
+        return loaded.result;
+    std::vector<Use> meanwhile = std::move(journal);
+    const bool overflow = journalOverflow;
+    auto keepSpelling = std::move(spelling);
+    *this = std::move(*loaded.words);
+    spelling = std::move(keepSpelling);
+    // Names written by this store's spelling rather than the reader's.
+    for (const Use &use : meanwhile)
+        learn(use.word, use.context, use.context2, use.atSentenceStart);
+    journalOverflow = journalOverflow || overflow;
+    dirty = !journal.empty();
+    return LoadResult::Loaded;
+}
+
+LearnedWords::LoadResult LearnedWords::load(const QString &path)
+{
+    return adopt(reader(path)());
 }
 
 bool LearnedWords::save(const QString &path)
 {
-    if (!replaceFile(path, serialise()))
+    // One copy at a time reads, adds and writes; a copy that holds the lock too long (or
+    // died) does not stop this one for more than a moment.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(10000);
+    const bool locked = lock.tryLock(lockWaitMs);
+    Loaded onDisk = reader(path)();
+    if (onDisk.result == LoadResult::Unreadable)
         return false;
+    if (onDisk.result == LoadResult::Loaded && !journalOverflow) {
+        // The file as it is now, with this copy's uses since it last read or wrote it.
+        std::vector<Use> uses = std::move(journal);
+        auto keepSpelling = std::move(spelling);
+        *this = std::move(*onDisk.words);
+        spelling = std::move(keepSpelling);
+        for (const Use &use : uses)
+            learnOnce(use.word, use.context, use.context2, use.atSentenceStart);
+        journal = std::move(uses); // until the file holds them
+    }
+    if (!replaceFile(path, serialise())) {
+        dirty = true;
+        return false;
+    }
+    if (locked)
+        lock.unlock();
+    journal.clear();
+    journalOverflow = false;
     dirty = false;
     return true;
 }

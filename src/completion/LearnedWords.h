@@ -1,11 +1,14 @@
 #pragma once
-// The words and pairs of words the user has typed, with how often and how lately each was
-// used. The store is bounded: past its limits the least used entries go first. It is kept
-// as a small UTF-8 text file that is replaced whole when saved.
+// The words, pairs and triples of words the user has typed, with how often and how lately
+// each was used. The store is bounded: past its limits the least used entries go first. It is
+// kept as a small UTF-8 text file that is replaced whole when saved; several copies of the
+// program may share it, each adding what it learned to what is on disk when it saves.
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace wendrel {
@@ -34,21 +37,33 @@ public:
     };
 
     explicit LearnedWords(const Dictionary *dictionary = nullptr, qsizetype maxWords = 20000,
-                          qsizetype maxPairs = 60000);
+                          qsizetype maxPairs = 60000, qsizetype maxTriples = 60000);
+
+    // How a word first met in capitals only a sentence start may have made is written: the
+    // dictionary's or the language model's spelling of its key ("i" -> "I"), or empty when
+    // unknown. Without it the dictionary given to the constructor is asked.
+    void setSpelling(std::function<QString(const QString &key)> spelling);
 
     // Learns a word typed after a context (the previous word in small letters, or a marker
-    // of completion's context). Words with digits, without a letter or longer than
+    // of completion's context) and, when context2 is not empty, after the two words
+    // context2 context (a triple). Words with digits, without a letter or longer than
     // maxWordLength are refused (false). atSentenceStart: a capital on the first letter may
     // be the typing assistant's, so it does not change how the word is written.
     bool learn(QStringView word, const QString &context, bool atSentenceStart);
+    bool learn(QStringView word, const QString &context, const QString &context2, bool atSentenceStart);
 
     const Word *find(const QString &key) const;
     const Followers *followers(const QString &context) const;
+    // The words that followed the two words context2 context.
+    const Followers *followers(const QString &context2, const QString &context) const;
+    static QString tripleContext(const QString &context2, const QString &context);
     // The words most used overall, most used first (a few).
     const std::vector<QString> &mostUsed() const { return top; }
     quint64 total() const { return wordTotal; }
+    quint32 uses() const { return useCounter; }
     qsizetype wordCount() const { return qsizetype(words.size()); }
     qsizetype pairCount() const { return pairTotal; }
+    qsizetype tripleCount() const { return tripleTotal; }
 
     // Calls f(key, word) for every word whose key begins with foldedPrefix, in key order.
     template <typename F> void forEachWithPrefix(const QString &foldedPrefix, F f) const
@@ -58,9 +73,25 @@ public:
     }
 
     enum class LoadResult { Loaded, Missing, Damaged, Unreadable };
-    // A damaged file is renamed to path + ".damaged" and the store starts empty. A file that
-    // cannot be opened (its permissions) is left alone; it must then not be saved over.
+    struct Loaded {
+        LoadResult result = LoadResult::Missing;
+        std::shared_ptr<LearnedWords> words; // the store read; empty unless Loaded
+    };
+    // Reads and parses a learned-words file, with the limits and dictionary of this store.
+    // It touches nothing of this store, so it may run on another thread (the store must
+    // outlive it): `auto loaded = words.reader(path)();` there, then adopt() here.
+    // A damaged file is renamed to path + ".damaged". A file that cannot be opened (its
+    // permissions) or is not a regular file (a pipe) is left alone (Unreadable); it must then
+    // not be saved over. A full store takes some tens of milliseconds.
+    std::function<Loaded()> reader(const QString &path) const;
+    // Takes the store read by reader(): what was learned here meanwhile is learned again on
+    // top of it (and saved at the next save). Returns loaded.result.
+    LoadResult adopt(Loaded loaded);
+    // reader(path)() and adopt() at once.
     LoadResult load(const QString &path);
+    // Adds what was learned here since the last load or save to what the file holds now
+    // (another copy of the program may have saved since) and replaces the file with the sum,
+    // which this store then holds. A file that cannot be read is not replaced (false).
     bool save(const QString &path);
     bool isDirty() const { return dirty; }
 
@@ -71,22 +102,36 @@ public:
     static bool isLearnable(QStringView word);
 
 private:
+    struct Use {
+        QString word, context, context2;
+        bool atSentenceStart;
+    };
+    static Loaded read(const QString &path, const Dictionary *dictionary, qsizetype maxWords, qsizetype maxPairs,
+                       qsizetype maxTriples);
+    QString spellingOf(const QString &key) const;
+    bool learnOnce(QStringView word, const QString &context, const QString &context2, bool atSentenceStart);
     void addFollower(const QString &context, const QString &key, quint32 count, quint32 lastUsed);
     void noteUse(const QString &key);
     void rebuildTop();
     void pruneWords();
-    void prunePairs();
+    void prunePairs(bool triples);
 
     const Dictionary *dictionary;
     qsizetype maxWords;
     qsizetype maxPairs;
+    qsizetype maxTriples;
+    std::function<QString(const QString &)> spelling;
     std::map<QString, Word> words;
-    QHash<QString, Followers> pairs;
+    QHash<QString, Followers> pairs; // keyed by the context; a triple's is "word1 word2"
     std::vector<QString> top;
     quint64 wordTotal = 0;
     qsizetype pairTotal = 0;
+    qsizetype tripleTotal = 0;
     quint32 useCounter = 0;
     bool dirty = false;
+    // What was learned since the store was last read or saved, to add to what is on disk.
+    std::vector<Use> journal;
+    bool journalOverflow = false;
 };
 
 } // namespace wendrel

@@ -56,6 +56,7 @@ required=(
   /usr/share/icons/hicolor/64x64/apps/wendrel.png
   /usr/share/wendrel/sound1.wav /usr/share/wendrel/sound2.wav /usr/share/wendrel/sound3.wav
   /usr/share/wendrel/sound4.wav /usr/share/wendrel/sound5.wav /usr/share/wendrel/help.htm
+  /usr/share/wendrel/english.lm
   /usr/share/doc/wendrel/copyright
 )
 for file in "${required[@]}"; do
