@@ -5,10 +5,14 @@
 // spelling checker would (each unknown word replaced by hunspell's first suggestion, when
 // built with hunspell), all compared word by word with what was meant. Taps exactly at the
 // centres show how many words a careful typist would see changed. Also the time of the
-// decoder's work at a word's end.
-//     correction_bench [--spread S]... [--slips P] [--set NAME=VALUE]... TEXT...
+// decoder's work at a word's end. A letter's tap that lands on a key other than a letter (a
+// digit, Space, BackSpace) is counted apart: here it types nothing, as a tap in a gap does.
+//     correction_bench [--spread S]... [--slips P] [--dictionary] [--set NAME=VALUE]...
+//                      [--known NAME=VALUE]... TEXT...
 // --spread: the standard deviation in letter-key widths (default 0, 0.25 and 0.35).
 // --slips: the chance of each slip of a letter (left out, tapped twice, swapped with the next).
+// --dictionary: the subtitles' dictionary as the language model instead of the English model.
+// --set, --known: the decoder's settings (DecoderSettings), what counts as a known word.
 #include "CompletionEngine.h"
 #include "CompletionScorer.h"
 #include "KeyTable.h"
@@ -258,6 +262,24 @@ bool applySetting(DecoderSettings &settings, const QString &assignment)
     return false;
 }
 
+bool applyKnown(KnownWordLimits &known, const QString &assignment)
+{
+    const QString name = assignment.section(u'=', 0, 0);
+    bool ok = false;
+    const double value = assignment.section(u'=', 1).toDouble(&ok);
+    if (!ok)
+        return false;
+    if (name.startsWith(QLatin1String("modelLog10_")) && name.back() >= u'1' && name.back() <= u'4')
+        known.modelLog10[size_t(name.back().unicode() - u'1')] = value; // modelLog10_1 ... _4: by length
+    else if (name == QLatin1String("dictionaryCount"))
+        known.dictionaryCount = quint32(value);
+    else if (name == QLatin1String("dictionaryCountShort"))
+        known.dictionaryCountShort = quint32(value);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -268,8 +290,8 @@ int main(int argc, char *argv[])
     DecoderSettings settings;
     QStringList paths;
     bool withChecker = true;
-    quint32 knownCount = 300;
-    quint32 knownShortCount = 3000;
+    KnownWordLimits known;
+    bool withModel = true;
     double slips = 0;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--spread") && i + 1 < arguments.size()) {
@@ -282,9 +304,12 @@ int main(int argc, char *argv[])
         } else if (arguments[i] == QLatin1String("--slips") && i + 1 < arguments.size()) {
             slips = arguments[++i].toDouble();
         } else if (arguments[i] == QLatin1String("--known") && i + 1 < arguments.size()) {
-            knownCount = arguments[++i].toUInt();
-        } else if (arguments[i] == QLatin1String("--known-short") && i + 1 < arguments.size()) {
-            knownShortCount = arguments[++i].toUInt();
+            if (!applyKnown(known, arguments[++i])) {
+                std::fprintf(stderr, "correction_bench: no setting %s\n", qPrintable(arguments[i]));
+                return 2;
+            }
+        } else if (arguments[i] == QLatin1String("--dictionary")) {
+            withModel = false;
         } else if (arguments[i] == QLatin1String("--no-hunspell")) {
             withChecker = false;
         } else {
@@ -299,10 +324,18 @@ int main(int argc, char *argv[])
 
     QElapsedTimer loading;
     loading.start();
-    CompletionEngine engine(std::make_shared<const Dictionary>(Dictionary::builtIn()));
-    CompletionScorer scorer(engine, knownCount, knownShortCount);
+    const std::unique_ptr<CompletionEngine> engine
+        = withModel ? CompletionEngine::create()
+                    : std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    if (!engine->isAvailable()) {
+        std::fprintf(stderr, "correction_bench: %s\n", qPrintable(engine->unavailableReason()));
+        return 1;
+    }
+    CompletionScorer scorer(*engine, std::make_shared<const Dictionary>(Dictionary::builtIn()), known);
     TapDecoder decoder(letterKeyShapes(), scorer, settings);
-    std::printf("lexicon: %lld words, built in %lld ms\n", qlonglong(decoder.wordCount()), qlonglong(loading.elapsed()));
+    std::printf("%s; lexicon: %lld words, built in %lld ms\n",
+                withModel ? "the language model" : "the dictionary alone (--dictionary)",
+                qlonglong(decoder.wordCount()), qlonglong(loading.elapsed()));
 
     for (const QString &path : paths) {
         QFile file(path);

@@ -64,8 +64,9 @@ build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/tex
   bench/texts/mansfield-park.txt
 
 # Correction of typing errors: simulated taps at three spreads (and with slips), against hunspell.
-build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt
-build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt
+build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
+build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"

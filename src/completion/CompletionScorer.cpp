@@ -9,63 +9,73 @@ namespace wendrel {
 
 namespace {
 
-// As in completion: learned counts weigh as much as the dictionary's after this many uses.
-constexpr double learnedWeightHalf = 150.0;
-// A word neither the dictionary nor the user knows is rarer than the rarest word there is.
-constexpr double unseenCount = 0.1;
-// Learned words the user typed this often count as known.
-constexpr quint32 knownLearnedCount = 2;
+// What a word nobody knows scores: the decoder then counts it as a word of its own.
+constexpr double unseenLog = -100.0;
+// A word only the dictionary holds is rarer than its count there says: the model, made from
+// far more text, left it out.
+constexpr double dictionaryOnlyShare = 0.25;
 
 } // namespace
 
-double CompletionScorer::logProbability(QStringView word, QStringView previous1, QStringView) const
+CompletionScorer::CompletionScorer(const CompletionEngine &engine, std::shared_ptr<const Dictionary> dictionary,
+                                   KnownWordLimits known)
+    : engine(engine), dictionary(engine.model() ? std::move(dictionary) : nullptr), known(known)
 {
-    const Dictionary &dictionary = engine.dictionary();
-    const LearnedWords &learned = engine.learned();
-    const QString key = word.toString();
-    const qsizetype index = dictionary.find(key.toUtf8());
-    const double dictionaryCount = index >= 0 ? double(dictionary.count(index)) : 0.0;
-    const double dictionaryTotal = std::max<double>(1.0, double(dictionary.total()));
-    const LearnedWords::Word *known = learned.find(key);
-    const double learnedTotal = double(learned.total());
-    const double learnedWeight = learnedTotal / (learnedTotal + learnedWeightHalf);
-    double probability = (1.0 - learnedWeight) * (dictionaryCount + unseenCount) / dictionaryTotal;
-    if (known && learnedTotal > 0)
-        probability += learnedWeight * known->count / learnedTotal;
-    // Pairs the user typed, interpolated as completion does (Witten-Bell).
-    if (!previous1.isEmpty()) {
-        if (const LearnedWords::Followers *followers = learned.followers(previous1.toString())) {
-            const double pairTotal = followers->total;
-            const double pairWeight = pairTotal / (pairTotal + double(followers->list.size()));
-            const auto follower = std::find_if(followers->list.begin(), followers->list.end(),
-                                               [&](const LearnedWords::Follower &f) { return f.key == key; });
-            const double fromPair = follower != followers->list.end() ? follower->count / pairTotal : 0.0;
-            probability = pairWeight * fromPair + (1.0 - pairWeight) * probability;
-        }
+}
+
+const Dictionary &CompletionScorer::words() const
+{
+    return dictionary ? *dictionary : engine.dictionary();
+}
+
+double CompletionScorer::logProbability(QStringView word, QStringView previous1, QStringView previous2) const
+{
+    const double log10 = engine.logProbability(word, previous1, previous2);
+    if (log10 > LanguageModel::minusInfinity / 2)
+        return log10 * std::log(10.0);
+    if (dictionary) {
+        const qsizetype index = dictionary->find(word.toString().toLower().toUtf8());
+        if (index >= 0)
+            return std::log(dictionaryOnlyShare * dictionary->count(index) / std::max<double>(1.0, double(dictionary->total())));
     }
-    return std::log(probability);
+    return unseenLog;
 }
 
 bool CompletionScorer::isKnownWord(QStringView word) const
 {
-    // The dictionary has no possessives: "friend's" is known when "friend" is.
+    if (word.isEmpty())
+        return false;
+    // The subtitles' dictionary has no possessives: "friend's" is known when "friend" is.
     if (word.size() > 2 && word.endsWith(QLatin1String("'s"), Qt::CaseInsensitive))
         return isKnownWord(word.chopped(2));
     const QString key = word.toString().toLower();
-    const qsizetype index = engine.dictionary().find(key.toUtf8());
-    if (index >= 0 && engine.dictionary().count(index) >= (key.size() <= 3 ? knownShortCount : knownCount))
+    const bool isShort = key.size() <= 3;
+    if (const LearnedWords::Word *learned = engine.learned().find(key); learned && learned->count >= known.learnedCount)
         return true;
-    const LearnedWords::Word *learned = engine.learned().find(key);
-    return learned && learned->count >= knownLearnedCount;
+    if (const LanguageModel *model = engine.model()) {
+        const LanguageModel::WordId id = model->find(key.toUtf8());
+        if (id != LanguageModel::noWord && model->isCandidate(id)
+            && model->logProbability(id, model->context(LanguageModel::noWord))
+                   >= known.modelLog10[size_t(std::min<qsizetype>(key.size(), 4) - 1)])
+            return true;
+    }
+    const qsizetype index = words().find(key.toUtf8());
+    return index >= 0 && words().count(index) >= (isShort ? known.dictionaryCountShort : known.dictionaryCount);
 }
 
 void CompletionScorer::forEachWord(const std::function<void(QStringView word)> &f) const
 {
-    const Dictionary &dictionary = engine.dictionary();
-    for (qsizetype i = 0; i < dictionary.size(); ++i)
-        f(QString::fromUtf8(dictionary.word(i)));
+    if (const LanguageModel *model = engine.model()) {
+        for (LanguageModel::WordId id = 0; id < LanguageModel::WordId(model->wordCount()); ++id) {
+            if (model->isCandidate(id))
+                f(model->display(id));
+        }
+    }
+    const Dictionary &list = words();
+    for (qsizetype i = 0; i < list.size(); ++i)
+        f(QString::fromUtf8(list.word(i)));
     engine.learned().forEachWithPrefix(QString(), [&](const QString &, const LearnedWords::Word &word) {
-        if (word.count >= knownLearnedCount)
+        if (word.count >= known.learnedCount)
             f(word.display);
     });
 }

@@ -147,6 +147,7 @@ bool TapDecoder::addWord(QStringView word)
         ++words;
     }
     const float language = float(-config.languageWeight * scorer.logProbability(folded, {}, {}));
+    last.language = std::min(last.language, language);
     for (int d = 0; d < depth; ++d) {
         Node &onPath = nodes[size_t(path[d])];
         onPath.languageAhead = std::min(onPath.languageAhead, language);
@@ -233,7 +234,8 @@ void TapDecoder::walk(Search &search, qint32 node, int depth, const double *pare
         const Node &c = nodes[size_t(children[k].node)];
         const double *row = search.row(depth + 1, children[k].slot);
         search.path[depth] = QChar(keys[size_t(c.key)].letter).unicode();
-        if (c.isWord && row[n] < search.bound()) {
+        // The language model is asked only when the word's own score leaves it a chance.
+        if (c.isWord && row[n] + std::max(0.0, c.language - search.lift) < search.bound()) {
             const QString word = QString(reinterpret_cast<const QChar *>(search.path), depth + 1);
             const double language = -scorer.logProbability(word, search.previous1, search.previous2);
             const double total = row[n] + config.languageWeight * language;

@@ -45,9 +45,9 @@ struct DecoderSettings {
     double swapCost = 4.0;          // two letters tapped the other way round
     double missingApostropheCost = 2.0; // "dont" for "don't": the key is out of the way
     // Weight of the language model against the touch model.
-    double languageWeight = 0.65;
+    double languageWeight = 0.5;
     // A word that is not in the lexicon: this cost, plus the second one per letter.
-    double unknownWordCost = 13.0;
+    double unknownWordCost = 15.0;
     double unknownLetterCost = 1.0;
     // At a word's end the typed word is replaced only when the best word beats it by this much.
     double correctionMargin = 1.0;
@@ -105,6 +105,7 @@ private:
         // The lowest language cost of a word at or below this node, without context: the
         // search leaves a branch whose touch cost plus this cannot beat what it has found.
         float languageAhead = std::numeric_limits<float>::infinity();
+        float language = std::numeric_limits<float>::infinity(); // of the word here, without context
         quint8 key = 0;
         bool isWord = false;
     };
