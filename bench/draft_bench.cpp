@@ -1,8 +1,9 @@
 // The draft's cost in the real window on the offscreen platform: the longest pause of the
-// event loop while the draft of a long text is written, and a tap to its character with and
-// without drafts being written.
+// event loop while the draft of a long text is written, the keeper's share of a change, how
+// much is written while typing into a long text, and a tap to its character with and without
+// drafts being written.
 #include "DraftKeeper.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
@@ -59,7 +60,7 @@ QString notes(qsizetype length)
 // Runs the event loop until done() and returns the longest gap between ticks of a 1 ms timer:
 // how long the loop could not answer a tap.
 template <typename Done>
-double longestPauseMs(Done done)
+double longestPauseMs(Done done, int limitMs = 5000)
 {
     QElapsedTimer clock;
     clock.start();
@@ -73,7 +74,7 @@ double longestPauseMs(Done done)
         last = now;
     });
     ticker.start(1);
-    while (!done() && clock.elapsed() < 5000)
+    while (!done() && clock.elapsed() < limitMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     QCoreApplication::processEvents();
     longest = std::max(longest, clock.nsecsElapsed() - last);
@@ -141,8 +142,76 @@ void draftHandOver(benchmark::State &state)
     }
     state.counters["slowest_ms"] = slowest;
     state.counters["drafts_written"] = window.keeper->writer()->writes();
+    state.counters["whole_writes"] = window.keeper->writer()->wholeWrites();
 }
 BENCHMARK(draftHandOver)->Arg(1 << 20)->Arg(10 << 20)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// What one change of a long text costs the event loop: a character inserted at the end, with
+// everything the document's change signal runs (the editor's own work, and the draft keeper's
+// when drafts are kept). The difference between drafts 1 and 0 is the keeper's share.
+void draftChangeCost(benchmark::State &state)
+{
+    const bool drafts = state.range(1) == 1;
+    Window window(drafts);
+    window.dialog->textArea().pushText(notes(state.range(0)));
+    QTest::qWait(DraftKeeper::writeDelayMs + 200);
+    QPlainTextEdit *edit = window.dialog->textArea().widget();
+    QTextCursor cursor(edit->document());
+    QElapsedTimer clock;
+    double slowest = 0;
+    for (auto _ : state) {
+        cursor.movePosition(QTextCursor::End);
+        clock.start();
+        cursor.insertText(QStringLiteral("y"));
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        slowest = std::max(slowest, seconds * 1000);
+        state.SetIterationTime(seconds);
+        QCoreApplication::processEvents();
+    }
+    state.counters["slowest_ms"] = slowest;
+}
+BENCHMARK(draftChangeCost)
+    ->ArgNames({"length", "drafts"})
+    ->Args({10 << 20, 0})->Args({10 << 20, 1})
+    ->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// Typing into a long text for 20 s, ten characters a second: how much the draft writes (whole
+// texts at most once a second per megabyte of the draft, the changes in between appended to
+// its journal), and the longest pause of the event loop meanwhile.
+void draftTypingVolume(benchmark::State &state)
+{
+    Window window(true);
+    window.dialog->textArea().pushText(notes(state.range(0)));
+    QTest::qWait(DraftKeeper::writeDelayMs + 200);
+    window.keeper->writer()->flush();
+    QPlainTextEdit *edit = window.dialog->textArea().widget();
+    QTextCursor cursor(edit->document());
+    constexpr int seconds = 20;
+    for (auto _ : state) {
+        const qint64 bytesBefore = window.keeper->writer()->bytesWritten();
+        const int wholeBefore = window.keeper->writer()->wholeWrites();
+        const int writesBefore = window.keeper->writer()->writes();
+        QElapsedTimer typing;
+        typing.start();
+        int typed = 0;
+        const double pause = longestPauseMs([&] {
+            if (typing.elapsed() >= typed * 100) {
+                cursor.movePosition(QTextCursor::End);
+                cursor.insertText(QStringLiteral("y"));
+                ++typed;
+            }
+            return typing.elapsed() > seconds * 1000;
+        }, seconds * 1000 + 1000);
+        window.keeper->writer()->flush();
+        const double megabytes = double(window.keeper->writer()->bytesWritten() - bytesBefore) / (1 << 20);
+        state.counters["MB_per_s"] = megabytes / seconds;
+        state.counters["whole_writes"] = window.keeper->writer()->wholeWrites() - wholeBefore;
+        state.counters["writes"] = window.keeper->writer()->writes() - writesBefore;
+        state.counters["longest_pause_ms"] = pause;
+        state.SetIterationTime(seconds);
+    }
+}
+BENCHMARK(draftTypingVolume)->Arg(1 << 20)->Arg(5 << 20)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 // From the click on a key to the character in the text area, painted; the slowest tap too.
 // With drafts, the text is written every half second while the taps go on.
@@ -150,20 +219,21 @@ void tapToCharacter(benchmark::State &state)
 {
     Window window(state.range(1) == 1);
     window.dialog->textArea().pushText(notes(state.range(0)));
-    KeyButton *key = window.dialog->key(1004); // "e"
-    KeyButton *backSpace = window.dialog->key(1065);
+    KeyboardView *keys = &window.dialog->keyboardView();
+    const QPoint key = keys->keyRect(keyIndexById(1004)).center(); // "e"
+    const QPoint backSpace = keys->keyRect(keyIndexById(1065)).center();
     QWidget *edit = window.dialog->textArea().widget()->viewport();
     QElapsedTimer clock;
     double slowest = 0;
     for (auto _ : state) {
         clock.start();
-        QTest::mouseClick(key, Qt::LeftButton);
+        QTest::mouseClick(keys, Qt::LeftButton, {}, key);
         QCoreApplication::processEvents();
         edit->repaint();
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         slowest = std::max(slowest, seconds * 1000);
         state.SetIterationTime(seconds);
-        QTest::mouseClick(backSpace, Qt::LeftButton); // keep the text's length
+        QTest::mouseClick(keys, Qt::LeftButton, {}, backSpace); // keep the text's length
         QCoreApplication::processEvents();
     }
     state.counters["slowest_ms"] = slowest;

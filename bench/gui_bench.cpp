@@ -1,7 +1,8 @@
 // Benchmarks of the real window on the offscreen platform: a tap to its character in the
 // text area, and a full repaint of the keyboard through the colour rule.
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
+#include "TypingSession.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
 #include "TextFile.h"
@@ -38,15 +39,16 @@ void tapToCharacter(benchmark::State &state)
         start += QString(62, u'x') + QStringLiteral("\r\n");
     start.truncate(state.range(0));
     window.dialog.textArea().pushText(start);
-    KeyButton *key = window.dialog.key(1004); // "e"
-    KeyButton *backSpace = window.dialog.key(1065);
+    KeyboardView *keys = &window.dialog.keyboardView();
+    const QPoint key = keys->keyRect(keyIndexById(1004)).center(); // "e"
+    const QPoint backSpace = keys->keyRect(keyIndexById(1065)).center();
     QWidget *edit = window.dialog.textArea().widget()->viewport();
     for (auto _ : state) {
-        QTest::mouseClick(key, Qt::LeftButton);
+        QTest::mouseClick(keys, Qt::LeftButton, {}, key);
         QCoreApplication::processEvents();
         edit->repaint();
         state.PauseTiming();
-        QTest::mouseClick(backSpace, Qt::LeftButton); // keep the text's length
+        QTest::mouseClick(keys, Qt::LeftButton, {}, backSpace); // keep the text's length
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -68,7 +70,7 @@ void colourRule(benchmark::State &state)
     Window window;
     for (auto _ : state) {
         for (int i = 0; i < 66; ++i)
-            benchmark::DoNotOptimize(window.dialog.onControlColour(i));
+            benchmark::DoNotOptimize(window.dialog.session().onControlColour(i));
     }
 }
 BENCHMARK(colourRule);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks: the engines, the window, and the start-up of wendrel against
-# a bare Qt window (median of 21 starts each, with the peak resident memory).
+# a bare Qt window (median of 21 starts each, with the peak resident memory); the keys drawn by
+# one widget against the toolkit's floor on X11 and on the device check's framebuffer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,19 +14,30 @@ command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/
 command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" --target bench_engines bench_window bench_draft startup_probe completion_timing \
-  completion_savings correction_bench
+cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
+  completion_savings tap_probe x11_first_frame wendrel correction_bench
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
+build-bench/bin/bench_typing
 build-bench/bin/bench_window
 build-bench/bin/bench_draft
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-for kind in floor wendrel; do
+for kind in floor view wendrel; do
   runs=$(for _ in $(seq 21); do build-bench/bin/startup_probe "$kind" 2>/dev/null; done)
   echo "start-up $kind: $(echo "$runs" | awk '{print $1}' | median) ms to first paint," \
-       "peak $(echo "$runs" | awk '{print $2}' | median) kB"
+       "peak $(echo "$runs" | awk '{print $2}' | median) kB, $(echo "$runs" | awk '{print $3}' | median) ms of processor time"
 done
+
+# The keys drawn by one widget against the floor: first frame, tap to pixels and peak memory on
+# X11, and the first frame on the device check's framebuffer (a qemu guest, some minutes).
+bench/keys_vs_floor.sh build-bench/bin
+bench/keys_instructions.sh build-bench/bin
+if command -v qemu-system-x86_64 >/dev/null; then
+  bench/device_startup.sh build-bench/device-startup build-bench/bin
+else
+  echo "first frame on the framebuffer: skipped (no qemu-system-x86_64)"
+fi
 
 # The whole program as main() runs it: a start with no draft on disk (it must not be slower
 # than the window alone) and a start that restores the draft of a 1 MB text before its first paint.
@@ -55,7 +67,7 @@ for setting in "11 0" "111 0" "111 1"; do
   done)
   echo "start-up wendrel, config.dat $1 (completion $([ "$1" = 111 ] && echo on || echo off)$([ "$2" = 1 ] && echo ", with the model")):" \
        "$(echo "$runs" | awk '{print $1}' | median) ms to first paint, peak $(echo "$runs" | awk '{print $2}' | median) kB" \
-       "(file-backed $(echo "$runs" | awk '{print $3}' | median) kB)"
+       "(file-backed $(echo "$runs" | awk '{print $4}' | median) kB)"
 done
 if [ -n "$saved_config" ]; then printf '%s' "$saved_config" > "$config"; else rm -f "$config"; fi
 rm -rf "$completion_home"

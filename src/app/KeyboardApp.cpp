@@ -7,7 +7,6 @@
 #include "QtPlatform.h"
 #include "TextArea.h"
 
-#include <QDir>
 #include <QStyleFactory>
 #include <csignal>
 
@@ -15,20 +14,20 @@ namespace wendrel {
 
 namespace {
 // The desktop's menu is read by the wendrel-menu module (GLib's gio), loaded only here, at the
-// start that creates the Start Menu folder. Without the module the folder stays empty.
-void fillNewStartMenu(const QString &folder)
+// start that creates the Start Menu folder. Without the module there is no folder this time,
+// and the next start tries again.
+bool fillNewStartMenu(const QString &folder)
 {
     using Read = void (*)(QList<MenuApplication> *);
     const auto read = reinterpret_cast<Read>(
         moduleFunction(QStringLiteral("libwendrel-menu.so"), "wendrel_menu_applications"));
     if (!read) {
-        qWarning("wendrel: libwendrel-menu.so could not be loaded; the Start Menu folder %s stays empty",
-                 qUtf8Printable(QDir::toNativeSeparators(folder)));
-        return;
+        qWarning("wendrel: libwendrel-menu.so could not be loaded; the Start Menu folder is made at a later start");
+        return false;
     }
     QList<MenuApplication> applications;
     read(&applications);
-    fillStartMenu(folder, applications);
+    return fillStartMenu(folder, applications) == applications.size();
 }
 } // namespace
 
@@ -52,6 +51,8 @@ int KeyboardApp::InitInstance()
         KeyboardDialog dialog(Platform{real.executable, real.messages, real.sound, draft, real.fileDialogs,
                                        real.shell, real.startMenu});
         draft.watch(dialog.textArea());
+        connect(&draft, &DraftKeeper::notKept, &dialog,
+                [&] { dialog.setWindowTitle(QStringLiteral("Text not kept on disk \u2014 Wendrel")); });
         dialog.OnInitDialog();
         draft.restore(); // before the first paint
 

@@ -218,7 +218,8 @@ namespace {
 
 int compareBytes(QByteArrayView a, QByteArrayView b)
 {
-    const int c = std::memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+    const qsizetype common = std::min(a.size(), b.size());
+    const int c = common > 0 ? std::memcmp(a.data(), b.data(), size_t(common)) : 0; // an empty view may be null
     return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
 }
 

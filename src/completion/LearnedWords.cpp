@@ -365,14 +365,16 @@ LearnedWords::Loaded LearnedWords::read(const QString &path, const Dictionary *d
     const QFileInfo info(path);
     if (!info.exists())
         return {LoadResult::Missing, nullptr};
-    QFile file(path);
-    // Only a regular file: opening a named pipe would wait for a writer.
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return {LoadResult::Unreadable, nullptr};
-    auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
-    if (words->parse(file.readAll()))
-        return {LoadResult::Loaded, words};
-    file.close();
+    // Only a regular file is read: a named pipe would hold up the reading thread until some
+    // writer came, a device might never end. Anything else is moved aside as a damaged file is.
+    if (info.isFile()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {LoadResult::Unreadable, nullptr};
+        auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
+        if (words->parse(file.readAll()))
+            return {LoadResult::Loaded, words};
+    }
     // Kept aside rather than lost, and not read again at the next start.
     const QString aside = path + QStringLiteral(".damaged");
     QFile::remove(aside);
@@ -409,36 +411,61 @@ LearnedWords::LoadResult LearnedWords::load(const QString &path)
     return adopt(reader(path)());
 }
 
-bool LearnedWords::save(const QString &path)
+std::function<LearnedWords::Saved()> LearnedWords::saver(const QString &path)
 {
-    // One copy at a time reads, adds and writes; a copy that holds the lock too long (or
-    // died) does not stop this one for more than a moment.
-    QLockFile lock(path + QStringLiteral(".lock"));
-    lock.setStaleLockTime(10000);
-    const bool locked = lock.tryLock(lockWaitMs);
-    Loaded onDisk = reader(path)();
-    if (onDisk.result == LoadResult::Unreadable)
+    // Everything the work needs, copied (the strings are shared, so this is cheap): this store
+    // for when the file cannot be added to, and the uses to add to it.
+    auto mine = std::make_shared<LearnedWords>(*this);
+    mine->journal.clear();
+    journalSaving = journal.size();
+    return [path, mine, uses = std::vector<Use>(journal.begin(), journal.end()), overflow = journalOverflow] {
+        // One copy at a time reads, adds and writes; a copy that holds the lock too long (or
+        // died) does not stop this one for more than a moment.
+        QLockFile lock(path + QStringLiteral(".lock"));
+        lock.setStaleLockTime(10000);
+        const bool locked = lock.tryLock(lockWaitMs);
+        Loaded onDisk = read(path, mine->dictionary, mine->maxWords, mine->maxPairs, mine->maxTriples);
+        if (onDisk.result == LoadResult::Unreadable)
+            return Saved{false, nullptr};
+        std::shared_ptr<LearnedWords> result = mine;
+        if (onDisk.result == LoadResult::Loaded && !overflow) {
+            // The file as it is now, with this copy's uses since it last read or wrote it.
+            result = onDisk.words;
+            result->spelling = mine->spelling;
+            for (const Use &use : uses)
+                result->learnOnce(use.word, use.context, use.context2, use.atSentenceStart);
+        }
+        const bool written = replaceFile(path, result->serialise());
+        if (locked)
+            lock.unlock();
+        return Saved{written, written ? result : nullptr};
+    };
+}
+
+bool LearnedWords::adoptSaved(Saved saved)
+{
+    const size_t handed = std::min(journalSaving, journal.size());
+    journalSaving = 0;
+    if (!saved.written || !saved.words) {
+        dirty = true; // everything stays for the next save
         return false;
-    if (onDisk.result == LoadResult::Loaded && !journalOverflow) {
-        // The file as it is now, with this copy's uses since it last read or wrote it.
-        std::vector<Use> uses = std::move(journal);
-        auto keepSpelling = std::move(spelling);
-        *this = std::move(*onDisk.words);
-        spelling = std::move(keepSpelling);
-        for (const Use &use : uses)
-            learnOnce(use.word, use.context, use.context2, use.atSentenceStart);
-        journal = std::move(uses); // until the file holds them
     }
-    if (!replaceFile(path, serialise())) {
-        dirty = true;
-        return false;
-    }
-    if (locked)
-        lock.unlock();
+    std::vector<Use> meanwhile(journal.begin() + ptrdiff_t(handed), journal.end());
+    auto keepSpelling = std::move(spelling);
+    *this = std::move(*saved.words);
+    spelling = std::move(keepSpelling);
     journal.clear();
     journalOverflow = false;
-    dirty = false;
+    // What was learned while the file was written is learned again, and saved next time.
+    for (const Use &use : meanwhile)
+        learn(use.word, use.context, use.context2, use.atSentenceStart);
+    dirty = !journal.empty();
     return true;
+}
+
+bool LearnedWords::save(const QString &path)
+{
+    return adoptSaved(saver(path)());
 }
 
 } // namespace wendrel

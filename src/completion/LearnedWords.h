@@ -80,9 +80,9 @@ public:
     // Reads and parses a learned-words file, with the limits and dictionary of this store.
     // It touches nothing of this store, so it may run on another thread (the store must
     // outlive it): `auto loaded = words.reader(path)();` there, then adopt() here.
-    // A damaged file is renamed to path + ".damaged". A file that cannot be opened (its
-    // permissions) or is not a regular file (a pipe) is left alone (Unreadable); it must then
-    // not be saved over. A full store takes some tens of milliseconds.
+    // A damaged file, or anything that is not a regular file (a named pipe, a folder), is
+    // renamed to path + ".damaged". A file that cannot be opened (its permissions) is left
+    // alone (Unreadable); it must then not be saved over. A full store takes some tens of milliseconds.
     std::function<Loaded()> reader(const QString &path) const;
     // Takes the store read by reader(): what was learned here meanwhile is learned again on
     // top of it (and saved at the next save). Returns loaded.result.
@@ -93,6 +93,17 @@ public:
     // (another copy of the program may have saved since) and replaces the file with the sum,
     // which this store then holds. A file that cannot be read is not replaced (false).
     bool save(const QString &path);
+    // The same in two halves, so that reading and writing the file can run on another thread
+    // (a full store takes some tens of milliseconds): saver() here takes what is to be saved
+    // and returns the work, which may run anywhere (`Saved saved = work();`); adoptSaved()
+    // here takes the result, keeping what was learned meanwhile for the next save. Only one
+    // save at a time. save(path) is adoptSaved(saver(path)()).
+    struct Saved {
+        bool written = false;
+        std::shared_ptr<LearnedWords> words; // the file's store as written
+    };
+    std::function<Saved()> saver(const QString &path);
+    bool adoptSaved(Saved saved);
     bool isDirty() const { return dirty; }
 
     QByteArray serialise() const;
@@ -132,6 +143,7 @@ private:
     // What was learned since the store was last read or saved, to add to what is on disk.
     std::vector<Use> journal;
     bool journalOverflow = false;
+    size_t journalSaving = 0; // the first uses of the journal, handed to a save
 };
 
 } // namespace wendrel

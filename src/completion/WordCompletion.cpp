@@ -2,43 +2,48 @@
 
 #include "CandidateStrip.h"
 #include "CompletionEngine.h"
-#include "KeyboardDialog.h"
 #include "TextArea.h"
+#include "TypingSession.h"
 
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QThread>
 
 namespace wendrel {
 
 namespace {
-
 // Learned words are written this long after the last change, not at every word.
 constexpr int saveDelayMs = 3000;
-// Enough text before the caret for the word being typed and the one before it.
-constexpr qsizetype contextLength = 2 * LearnedWords::maxWordLength + 16;
-
-bool endsWord(QChar ch)
-{
-    return !ch.isLetterOrNumber() && !ch.isMark() && ch != u'\'' && ch != QChar(0x2019);
-}
-
 } // namespace
 
-WordCompletion::WordCompletion(KeyboardDialog &window, TextArea &text) : window(window), text(text)
+WordCompletion::WordCompletion(QWidget &window, TextArea &text, TypingSession &session)
+    : window(window), text(text), session(session)
 {
     saveTimer.setSingleShot(true);
     saveTimer.setInterval(saveDelayMs);
     connect(&saveTimer, &QTimer::timeout, this, &WordCompletion::save);
+    connect(&session, &TypingSession::candidatesChanged, this, &WordCompletion::showCandidates);
+    connect(&session, &TypingSession::wordsLearned, this, [this] { saveTimer.start(); });
+    connect(&session, &TypingSession::candidatePicked, this, [this](int cell) {
+        if (candidateStrip && this->session.lightFlag())
+            candidateStrip->light(cell);
+    });
 }
 
 WordCompletion::~WordCompletion()
 {
+    // What the reader found is taken before the last save, so the save cannot go over a file
+    // that could not be read.
+    if (learnedReader) {
+        learnedReader->wait();
+        adoptLearned();
+    }
     save();
+    if (session.completion() == completion.get())
+        session.setCompletion(nullptr);
 }
 
 QString WordCompletion::learnedWordsPath()
@@ -55,27 +60,25 @@ void WordCompletion::setOn(bool value)
     QPlainTextEdit *edit = text.widget();
     if (on && !candidateStrip) {
         candidateStrip = new CandidateStrip(&window);
-        connect(candidateStrip, &CandidateStrip::tapped, this, &WordCompletion::onTapped);
+        connect(candidateStrip, &CandidateStrip::tapped, &session, &TypingSession::pick);
         connect(candidateStrip, &CandidateStrip::firstPainted, this, [this] {
             painted = true;
             QTimer::singleShot(0, this, [this] {
-                ensureLoaded();
-                refresh();
+                if (this->on) {
+                    ensureLoaded();
+                    session.setCompletion(completion.get());
+                }
             });
         });
         // The strip is shown and hidden with the text area.
         edit->installEventFilter(this);
-        connect(edit, &QPlainTextEdit::cursorPositionChanged, this, &WordCompletion::refresh);
-        connect(edit, &QPlainTextEdit::selectionChanged, this, &WordCompletion::refresh);
-        connect(edit, &QPlainTextEdit::textChanged, this, &WordCompletion::refresh);
-        connect(edit->document(), &QTextDocument::contentsChange, this, &WordCompletion::onContentsChange);
     }
     layOut();
     if (candidateStrip)
         candidateStrip->setVisible(on && edit->isVisible());
-    // Switching on does not load the words: the strip's first paint does, or the next change.
-    if (completion || !on)
-        refresh();
+    // Switching on does not load the words: the strip's first paint does.
+    session.setCompletion(on && completion ? completion.get() : nullptr);
+    showCandidates();
 }
 
 void WordCompletion::place()
@@ -113,90 +116,45 @@ void WordCompletion::ensureLoaded()
 {
     if (completion)
         return;
-    completion = std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    completion = CompletionEngine::create();
+    if (!completion->isAvailable()) {
+        // Completion goes on from the built-in word list rather than not at all.
+        qWarning("wendrel: the language model is unavailable (%s); word completion uses the word list alone",
+                 qPrintable(completion->unavailableReason()));
+        completion = std::make_unique<CompletionEngine>(std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    }
+    // A full learned-words file takes tens of milliseconds to read (more on a handheld): it is
+    // read on a thread of its own, and what is learned meanwhile is kept on top of it.
+    const std::function<LearnedWords::Loaded()> read = completion->learned().reader(learnedWordsPath());
+    learnedReader.reset(QThread::create([this, read] { pendingLearned = read(); }));
+    connect(learnedReader.get(), &QThread::finished, this, &WordCompletion::adoptLearned);
+    learnedReader->start(QThread::LowPriority);
+}
+
+void WordCompletion::adoptLearned()
+{
+    if (!pendingLearned)
+        return;
     // What cannot be read is not replaced by what is learned from now on.
-    keepLearned = completion->learned().load(learnedWordsPath()) != LearnedWords::LoadResult::Unreadable;
-}
-
-// The text before a position of the document, enough of it for completion; a line break
-// reads as 10.
-QString WordCompletion::textBefore(int documentPosition) const
-{
-    const QTextBlock block = text.widget()->document()->findBlock(documentPosition);
-    QString before = block.text().left(documentPosition - block.position());
-    if (before.size() < contextLength && block.previous().isValid())
-        before = block.previous().text().right(contextLength) + u'\n' + before;
-    return before.right(contextLength);
-}
-
-void WordCompletion::refresh()
-{
-    if (!candidateStrip)
-        return;
-    if (!on) {
-        candidateStrip->setCandidates({});
-        return;
-    }
-    const QTextCursor cursor = text.widget()->textCursor();
-    if (cursor.hasSelection()) {
-        candidateStrip->setCandidates({});
-        return;
-    }
-    // A text restored before the first paint does not load the words early; the paint does.
-    if (!completion && !painted)
-        return;
-    ensureLoaded();
-    candidateStrip->setCandidates(completion->candidates(textBefore(cursor.position()), window.state().capsOn == 1));
-}
-
-// A single character that ends a word (typed, not loaded or pasted) teaches that word.
-void WordCompletion::onContentsChange(int position, int removed, int added)
-{
-    if (!on || removed != 0 || added != 1)
-        return;
-    const QChar typed = text.widget()->document()->characterAt(position);
-    if (!endsWord(typed) || (!completion && !painted))
-        return;
-    ensureLoaded();
-    const quint64 wordsBefore = completion->learned().total();
-    completion->learnFinishedWord(textBefore(position + 1));
-    if (completion->learned().total() != wordsBefore)
+    keepLearned = completion->learned().adopt(std::move(*pendingLearned)) != LearnedWords::LoadResult::Unreadable;
+    pendingLearned.reset();
+    learnedAdopted = true;
+    // The candidates shown may now rank otherwise.
+    if (session.completion() == completion.get())
+        session.setCompletion(completion.get());
+    if (completion->learned().isDirty())
         saveTimer.start();
 }
 
-void WordCompletion::onTapped(int cell)
+void WordCompletion::showCandidates()
 {
-    const QString word = candidateStrip->candidates().value(cell);
-    const QTextCursor current = text.widget()->textCursor();
-    if (word.isEmpty() || !completion || current.hasSelection())
-        return;
-    window.playKeySound();
-    if (window.state().lightFlag == 1)
-        candidateStrip->light(cell);
-    const auto replacement = completion->accept(textBefore(current.position()), word);
-    if (!replacement)
-        return;
-    // One edit: the typed letters give way to the word and a space (one undo step too).
-    QTextCursor cursor = current;
-    cursor.setPosition(current.position() - int(replacement->removeCount), QTextCursor::KeepAnchor);
-    cursor.insertText(replacement->text);
-    text.widget()->setTextCursor(cursor);
-    text.scrollCaret();
-    // As after a word and a space typed by hand: no correction to undo, and Shift and Fn
-    // are released.
-    window.record.typing.corrected = false;
-    window.record.typing.iRestored = false;
-    text.focusTextArea();
-    if (window.state().shiftOn == 1)
-        window.onShift();
-    if (window.state().fnOn == 1)
-        window.onFn();
-    saveTimer.start();
+    if (candidateStrip)
+        candidateStrip->setCandidates(on ? session.candidates() : QStringList());
 }
 
 void WordCompletion::save()
 {
-    if (!completion || !keepLearned || !completion->learned().isDirty())
+    if (!completion || !learnedAdopted || !keepLearned || !completion->learned().isDirty())
         return;
     const QString path = learnedWordsPath();
     QDir().mkpath(QFileInfo(path).path());

@@ -1,29 +1,32 @@
 #pragma once
-// Word completion in the keyboard window: owns the candidate strip and the engine, follows
-// the text area, types an accepted word, learns what the user types and keeps it on disk.
-// The window makes one of these and tells it the option's value and where the text area is.
+// Word completion in the keyboard window: owns the candidate strip and the completion engine,
+// which it gives the typing session once the words are loaded; keeps what the session learns
+// on disk. The strip shows the session's candidates, and a tap on a cell is the session's pick.
 #include "CandidateStrip.h"
+#include "LearnedWords.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
 #include <memory>
+#include <optional>
+
+class QThread;
 
 namespace wendrel {
 
 class CompletionEngine;
-class KeyboardDialog;
 class TextArea;
+class TypingSession;
 
 class WordCompletion : public QObject {
     Q_OBJECT
 public:
-    WordCompletion(KeyboardDialog &window, TextArea &text);
+    WordCompletion(QWidget &window, TextArea &text, TypingSession &session);
     ~WordCompletion() override; // keeps learned words that are not saved yet
 
-    // Shows or hides the strip at once; the words are loaded after the strip's first paint
-    // or at the first change of the text, whichever comes first.
+    // Shows or hides the strip at once; the words are loaded after the strip's first paint.
     void setOn(bool on);
     bool isOn() const { return on; }
     // Called when the window has given the text area its whole rectangle: with completion
@@ -41,20 +44,23 @@ protected:
 private:
     void layOut();
     void ensureLoaded();
-    void refresh();
-    QString textBefore(int documentPosition) const;
-    void onContentsChange(int position, int removed, int added);
-    void onTapped(int cell);
+    void adoptLearned();
+    void showCandidates();
     void save();
 
-    KeyboardDialog &window;
+    QWidget &window;
     TextArea &text;
+    TypingSession &session;
     QPointer<CandidateStrip> candidateStrip;
     std::unique_ptr<CompletionEngine> completion;
     QTimer saveTimer;
     QRect textRect;
     bool on = false;
     bool keepLearned = true;
+    // The learned words are read on this thread; its result waits here for the window's thread.
+    std::unique_ptr<QThread> learnedReader;
+    std::optional<LearnedWords::Loaded> pendingLearned;
+    bool learnedAdopted = false;
     bool painted = false; // the strip has been painted: loading no longer delays the window
 };
 

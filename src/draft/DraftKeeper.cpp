@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace wendrel {
 
@@ -17,9 +20,9 @@ QString presented(QString raw)
 }
 } // namespace
 
-QString DraftKeeper::rawText() const
+qint64 DraftKeeper::wholeIntervalMs(qint64 units)
 {
-    return text->widget()->document()->toRawText();
+    return std::max<qint64>(writeDelayMs, 2 * units * 1000 / wholeBytesPerSecond);
 }
 
 DraftKeeper::DraftKeeper(const QString &folder, ProgramEnd &next, QObject *parent)
@@ -39,20 +42,20 @@ DraftKeeper::DraftKeeper(const QString &folder, ProgramEnd &next, QObject *paren
 
 DraftKeeper::~DraftKeeper()
 {
-    if (!ended && delay.isActive() && editor)
+    if (!ended && delay.isActive())
         handOver();
 }
 
 void DraftKeeper::watch(TextArea &area)
 {
     text = &area;
-    editor = area.widget();
-    connect(area.widget()->document(), &QTextDocument::contentsChanged, this, &DraftKeeper::onTextChanged);
+    document = area.widget()->document();
+    connect(document, &QTextDocument::contentsChange, this, &DraftKeeper::onContentsChange);
 }
 
 void DraftKeeper::restore()
 {
-    if (drafts.firstDraftExists()) {
+    if (drafts.anyDraftExists()) {
         claimAndRestore();
     } else if (text) {
         text->widget()->window()->installEventFilter(this);
@@ -68,56 +71,110 @@ bool DraftKeeper::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+void DraftKeeper::reportNotKept(const QString &why)
+{
+    if (notKeptReported)
+        return;
+    notKeptReported = true;
+    qWarning("wendrel: %s; the text is not kept on disk", qUtf8Printable(why));
+    emit notKept();
+}
+
 void DraftKeeper::claimAndRestore()
 {
-    if (drafts.claimed() || ended || !text)
+    // A folder that failed once is not tried again at every change.
+    if (drafts.claimed() || claimFailed || ended || !text)
         return;
     const std::optional<QString> restored = drafts.claim();
     if (!restored) {
-        qWarning("wendrel: no draft can be kept in %s", qPrintable(drafts.folder()));
+        claimFailed = true;
+        reportNotKept(QStringLiteral("no draft can be kept in %1").arg(drafts.folder()));
         return;
     }
     for (const QString &aside : drafts.movedAside())
         qWarning("wendrel: a damaged draft was moved aside to %s", qPrintable(aside));
-    draftWriter = std::make_unique<DraftWriter>(drafts.draftPath(), presented);
-    lastHandedOver.reset(); // the first change is written whatever it is
-    if (restored->isEmpty())
-        return;
-    restoring = true;
-    // Something typed before a late claim stays, after the restored text.
-    const QString typed = text->pullText();
-    text->pushText(typed.isEmpty() ? *restored : *restored + QStringLiteral("\r\n\r\n") + typed);
-    const qsizetype end = text->length();
-    text->setSelection(end, end);
-    text->scrollCaret();
-    restoring = false;
-    lastHandedOver = rawText();
-    if (!typed.isEmpty())
+    const QString path = drafts.draftPath();
+    draftWriter = std::make_unique<DraftWriter>(path, presented, [this, path] {
+        // On the writer's thread: the report goes through the event loop.
+        QMetaObject::invokeMethod(this, [this, path] { reportNotKept(QStringLiteral("cannot write the draft %1").arg(path)); },
+                                  Qt::QueuedConnection);
+    });
+    const bool typedBefore = !document->isEmpty();
+    if (!restored->isEmpty()) {
+        restoring = true;
+        // Something typed before a late claim stays, after the restored text.
+        const QString typed = text->pullText();
+        text->pushText(typed.isEmpty() ? *restored : *restored + QStringLiteral("\r\n\r\n") + typed);
+        const qsizetype end = text->length();
+        text->setSelection(end, end);
+        text->scrollCaret();
+        restoring = false;
+    }
+    takeWholeText();
+    // The draft on disk holds the restored text: it is written (whole) at the first change, or
+    // now when something typed before the claim joined it.
+    if (!restored->isEmpty() && typedBefore)
         handOver();
 }
 
-void DraftKeeper::onTextChanged()
+// The whole text is taken once (at the claim, or when a change does not fit the copy); the
+// next hand-over writes it whole.
+void DraftKeeper::takeWholeText()
 {
-    if (restoring || ended)
+    mirror.reset(document->toRawText());
+    edits.clear();
+    wholeDue = true;
+}
+
+void DraftKeeper::onContentsChange(int position, int removed, int added)
+{
+    if (restoring || ended || !document)
         return;
-    if (!drafts.claimed())
-        claimAndRestore();
-    if (!delay.isActive())
+    if (!drafts.claimed()) {
+        claimAndRestore(); // takes the whole text, this change too
+    } else if (draftWriter) {
+        // QTextDocument counts the separator after its last paragraph in some changes (a
+        // whole new text); that one is not part of the text.
+        const qsizetype length = document->characterCount() - 1;
+        const qsizetype from = std::clamp<qsizetype>(position, 0, mirror.size());
+        const qsizetype gone = std::clamp<qsizetype>(removed, 0, mirror.size() - from);
+        const qsizetype come = std::clamp<qsizetype>(added, 0, length - from);
+        DraftEdit edit;
+        if (mirror.size() - gone + come != length) {
+            takeWholeText();
+        } else {
+            QTextCursor range(document);
+            range.setPosition(int(from));
+            range.setPosition(int(from + come), QTextCursor::KeepAnchor);
+            mirror.replace(from, gone, range.selectedText(), &edit);
+            if (edit.removed > 0 || !edit.added.isEmpty())
+                edits.append(std::move(edit));
+        }
+    }
+    if (draftWriter && !delay.isActive())
         delay.start(); // not restarted by later changes: written at least once a delay
 }
 
 void DraftKeeper::handOver()
 {
     delay.stop();
-    if (!draftWriter || !text)
+    if (!draftWriter)
         return;
-    // The document's own text is quick to take; making line breaks 13, 10 of a long text is
-    // not, so the writer's thread does that.
-    const QString current = rawText();
-    if (lastHandedOver && current == *lastHandedOver)
-        return;
-    lastHandedOver = current;
-    draftWriter->submit(current);
+    if (!wholeDue && draftWriter->needsWhole())
+        wholeDue = true;
+    // A text of up to half a megabyte is written whole at every hand-over; a longer one only
+    // when its interval has passed, its changes in between going to the journal.
+    const qint64 interval = wholeIntervalMs(mirror.presentedSize());
+    if (wholeDue || (!edits.isEmpty() && (interval <= writeDelayMs || sinceWhole.hasExpired(interval)))) {
+        // The pieces are shared with the writer: this costs no copy of the text.
+        draftWriter->submit(mirror.pieces());
+        edits.clear();
+        wholeDue = false;
+        sinceWhole.start();
+    } else if (!edits.isEmpty()) {
+        draftWriter->submitEdits(edits);
+        edits.clear();
+    }
 }
 
 void DraftKeeper::writeNow()
@@ -139,7 +196,7 @@ void DraftKeeper::exit(int status)
         delay.stop();
         if (draftWriter)
             draftWriter->flush();
-        // If last-exit.txt cannot be written the draft stays, so the text is still restored.
+        // If the text cannot be kept in last-exit.txt the draft stays, so the text is still restored.
         if (!drafts.endDraft(text->pullText()))
             writeNow();
         draftWriter.reset();

@@ -1,5 +1,6 @@
 #include "DraftStore.h"
 
+#include "DraftJournal.h"
 #include "TextFile.h"
 
 #include <QDir>
@@ -8,6 +9,10 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 
 namespace wendrel {
 
@@ -24,21 +29,44 @@ QString defaultDraftFolder()
     return base + QStringLiteral("/wendrel");
 }
 
+namespace {
+// Nothing when path is not a regular file (a named pipe or a device would block or never end;
+// a folder cannot be a draft) or cannot be read.
+std::optional<QByteArray> readRegularFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+} // namespace
+
 DraftRead readDraft(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return {};
-    DraftRead damaged{DraftRead::State::Damaged, {}};
-    // A named pipe or a device would block or never end; a folder cannot be a draft.
-    if (!info.isFile())
-        return damaged;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
-        return damaged;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
-        return damaged;
+    const std::optional<QByteArray> bytes = readRegularFile(path);
+    if (!bytes)
+        return {DraftRead::State::Damaged, {}};
+    DraftRead read = parseDraft(*bytes);
+    // The edits made since the draft was last written whole.
+    if (read.state == DraftRead::State::Readable) {
+        if (const std::optional<QByteArray> journal = readRegularFile(journalPathFor(path)))
+            read.text = replayJournal(std::move(read.text), JournalBase::of(*bytes), *journal);
+    }
+    return read;
+}
+
+DraftRead parseDraft(const QByteArray &bytes)
+{
+    if (!bytes.startsWith("\xFF\xFE") || bytes.size() % 2 != 0)
+        return {DraftRead::State::Damaged, {}};
     const qsizetype units = (bytes.size() - 2) / 2;
     QString text(units, Qt::Uninitialized);
     const char *data = bytes.constData() + 2;
@@ -59,6 +87,9 @@ std::optional<QString> moveAside(const QString &path)
     const bool renamed = QFileInfo(path).isDir() ? QDir().rename(path, target) : QFile::rename(path, target);
     if (!renamed)
         return std::nullopt;
+    // Its journal goes with it (it continues that draft and no other).
+    if (QFileInfo::exists(journalPathFor(path)))
+        QFile::rename(journalPathFor(path), journalPathFor(target));
     return target;
 }
 
@@ -66,9 +97,27 @@ DraftStore::DraftStore(QString folder) : draftFolder(std::move(folder)) {}
 
 DraftStore::~DraftStore() = default;
 
-bool DraftStore::firstDraftExists() const
+namespace {
+// draft.txt, draft-2.txt, ...: the number, 1 for draft.txt, or 0 for any other name.
+int draftNumberOf(const QString &name)
 {
-    return QFileInfo::exists(draftPathFor(1));
+    static const QRegularExpression draftName(QStringLiteral("^draft(?:-(\\d+))?\\.txt$"));
+    const QRegularExpressionMatch match = draftName.match(name);
+    if (!match.hasMatch())
+        return 0;
+    return match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
+}
+
+QStringList draftLikeNames(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("draft*.txt")}, QDir::AllEntries | QDir::System | QDir::Hidden, QDir::Name);
+}
+} // namespace
+
+bool DraftStore::anyDraftExists() const
+{
+    const QStringList names = draftLikeNames(draftFolder);
+    return std::any_of(names.begin(), names.end(), [](const QString &name) { return draftNumberOf(name) >= 1; });
 }
 
 QString DraftStore::draftPathFor(int n) const
@@ -83,9 +132,24 @@ QString DraftStore::draftPath() const
     return number > 0 ? draftPathFor(number) : QString();
 }
 
-QString DraftStore::lastExitPath() const
+QString DraftStore::lastExitPath(int age) const
 {
-    return draftFolder + QStringLiteral("/last-exit.txt");
+    if (age == 0)
+        return draftFolder + QStringLiteral("/last-exit.txt");
+    return draftFolder + QStringLiteral("/last-exit.%1.txt").arg(age);
+}
+
+// last-exit.txt becomes last-exit.1.txt, that one last-exit.2.txt, ...; the oldest kept one is
+// replaced. False when a kept text could not be moved on (it would be written over).
+bool DraftStore::shiftLastExits() const
+{
+    for (int age = keptExits - 2; age >= 0; --age) {
+        const QByteArray from = QFile::encodeName(lastExitPath(age));
+        const QByteArray to = QFile::encodeName(lastExitPath(age + 1));
+        if (::rename(from.constData(), to.constData()) != 0 && errno != ENOENT)
+            return false;
+    }
+    return true;
 }
 
 std::unique_ptr<QLockFile> DraftStore::tryLock(int n) const
@@ -129,16 +193,11 @@ std::optional<QString> DraftStore::claim()
 // this copy's text, so the next start shows everything that was typed.
 QString DraftStore::gatherLeftBehind(QString text)
 {
-    static const QRegularExpression draftName(QStringLiteral("^draft(?:-(\\d+))?\\.txt$"));
     std::vector<std::unique_ptr<QLockFile>> heldLocks;
     QStringList adopted;
-    const QStringList names = QDir(draftFolder).entryList({QStringLiteral("draft*.txt")}, QDir::AllEntries | QDir::System | QDir::Hidden, QDir::Name);
     std::vector<int> numbers;
-    for (const QString &name : names) {
-        const QRegularExpressionMatch match = draftName.match(name);
-        if (!match.hasMatch())
-            continue;
-        const int n = match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
+    for (const QString &name : draftLikeNames(draftFolder)) {
+        const int n = draftNumberOf(name);
         if (n != number && n >= 1)
             numbers.push_back(n);
     }
@@ -161,12 +220,27 @@ QString DraftStore::gatherLeftBehind(QString text)
         }
         heldLocks.push_back(std::move(held));
     }
-    // The merged text is on disk before the drafts it came from are removed.
+    // The merged text is on disk before the drafts it came from are removed (their journals
+    // first: a journal without its draft is of no use, a draft without its journal is).
     if (!adopted.isEmpty() && writeTextFile(draftPath(), text)) {
-        for (const QString &path : adopted)
+        QFile::remove(journalPathFor(draftPath()));
+        for (const QString &path : adopted) {
+            QFile::remove(journalPathFor(path));
             QFile::remove(path);
+        }
     }
     return text;
+}
+
+bool DraftStore::keepLastExit(const QString &text) const
+{
+    if (!QDir().mkpath(draftFolder))
+        return false;
+    // Two copies that end at the same moment take turns; a lock that cannot be had within a
+    // moment (a copy stuck while holding it) does not stop the exit.
+    QLockFile turn(lastExitPath() + QStringLiteral(".lock"));
+    turn.tryLock(2000);
+    return shiftLastExits() && writeTextFile(lastExitPath(), text);
 }
 
 // A write cut off before its commit (a kill, a power cut) leaves its temporary file,
@@ -184,9 +258,10 @@ void DraftStore::removeUnfinishedWrites(int n) const
 
 bool DraftStore::endDraft(const QString &text)
 {
-    if (!text.isEmpty() && (!QDir().mkpath(draftFolder) || !writeTextFile(lastExitPath(), text)))
+    if (!text.isEmpty() && !keepLastExit(text))
         return false;
     if (claimed()) {
+        QFile::remove(journalPathFor(draftPath()));
         QFile::remove(draftPath());
         lock.reset();
         number = 0;

@@ -24,6 +24,8 @@ struct DraftRead {
 // Damaged: not a regular file, unreadable, or not 0xFF 0xFE followed by whole 16-bit units.
 // Every unit is kept, a zero unit too (it does not end the text as it does for Load).
 DraftRead readDraft(const QString &path);
+// The same for a draft's bytes already read: Readable or Damaged.
+DraftRead parseDraft(const QByteArray &bytes);
 // Renames a damaged draft to "<name>.bad" (or "<name>.bad.2", ... when that is taken, so an
 // earlier one is never overwritten); the new path, or nothing when it could not be renamed.
 std::optional<QString> moveAside(const QString &path);
@@ -37,9 +39,9 @@ public:
     DraftStore &operator=(const DraftStore &) = delete;
 
     const QString &folder() const { return draftFolder; }
-    // One stat: whether the first copy's draft is on disk. Without it a start usually has
-    // nothing to restore and can claim its draft later.
-    bool firstDraftExists() const;
+    // One look at the folder: whether any copy's draft is on disk (draft.txt, draft-2.txt, ...).
+    // Without one a start has nothing to restore and can claim its draft later.
+    bool anyDraftExists() const;
 
     // Takes the first draft file that no running copy holds and returns the text to restore:
     // this file's own text followed by the drafts left behind by copies that are gone (each
@@ -48,15 +50,17 @@ public:
     // skipped. Nothing when the folder cannot be made or every number is held.
     std::optional<QString> claim();
     bool claimed() const { return lock != nullptr; }
-    // This copy's draft file (after claim) and the file that keeps the text of the last Exit.
+    // This copy's draft file (after claim), and the files that keep the texts of the last
+    // exits: last-exit.txt the newest (age 0), then last-exit.1.txt, ... up to keptExits files.
     QString draftPath() const;
-    QString lastExitPath() const;
+    QString lastExitPath(int age = 0) const;
+    static constexpr int keptExits = 10;
     // Damaged drafts moved aside by claim, by their new paths.
     const QStringList &movedAside() const { return damaged; }
 
-    // The deliberate end: a text that is not empty is kept in last-exit.txt, then this copy's
-    // draft is removed and released. False, with the draft left as it is, when last-exit.txt
-    // could not be written.
+    // The deliberate end: a text that is not empty is kept in last-exit.txt (the earlier exits
+    // move one age on), then this copy's draft is removed and released. False, with the draft
+    // left as it is, when the text could not be kept.
     bool endDraft(const QString &text);
 
     static constexpr int maxCopies = 64;
@@ -66,6 +70,8 @@ private:
     std::unique_ptr<QLockFile> tryLock(int number) const;
     QString gatherLeftBehind(QString text);
     void removeUnfinishedWrites(int number) const;
+    bool keepLastExit(const QString &text) const;
+    bool shiftLastExits() const;
 
     QString draftFolder;
     int number = 0;

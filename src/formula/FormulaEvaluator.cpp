@@ -1,7 +1,7 @@
 #include "FormulaEvaluator.h"
 
-#include <charconv>
-#include <cmath>
+#include "Decimal.h"
+
 #include <string>
 
 namespace wendrel {
@@ -9,7 +9,6 @@ namespace wendrel {
 namespace {
 
 constexpr int maxCycles = 100;
-constexpr double rangeLimit = 1e18; // values of exactly +-1e18 pass
 
 bool isOperatorChar(QChar ch) // the five operators and the two brackets
 {
@@ -61,16 +60,15 @@ int precedence(QChar op)
 }
 
 // The longest leading decimal number of the text (blanks, a sign, digits with at most one
-// point); 0 when there is none. Any length is converted whole.
-double leadingNumber(QStringView text)
+// point); 0 when there is none. Any length is converted, rounded to the arithmetic's digits.
+Decimal leadingNumber(QStringView text)
 {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
         ++i;
-    bool negative = false;
+    std::string number;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    std::string digits;
+        number.push_back(char(text[i++].unicode()));
     bool point = false, anyDigit = false;
     for (; i < text.size(); ++i) {
         const QChar ch = text[i];
@@ -81,22 +79,65 @@ double leadingNumber(QStringView text)
         } else {
             break;
         }
-        digits.push_back(char(ch.unicode()));
+        number.push_back(char(ch.unicode()));
     }
-    if (!anyDigit)
-        return 0.0;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                                              std::chars_format::fixed);
-    (void)end;
-    if (error == std::errc::result_out_of_range)
-        value = HUGE_VAL; // only huge numbers; the range test then reports them
-    return negative ? -value : value;
+    return anyDigit ? Decimal::fromText(number) : Decimal();
 }
 
-bool inRange(double value)
+bool inRange(const Decimal &value)
 {
-    return value >= -rangeLimit && value <= rangeLimit; // false for NaN too
+    static const Decimal limit = Decimal::fromText("1000000000000000000");
+    return value.withinMagnitude(limit); // values of exactly +-1e18 pass; what is not a number fails
+}
+
+// A value as it goes back into the formula: its exact decimal, always with a point ("14.0"),
+// as values put back have always had, so that two values brought side by side by the removal
+// of their brackets never read as one number.
+QString splicedText(const Decimal &value)
+{
+    QString text = value.toText();
+    if (!text.contains(u'.'))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+// A plain decimal number ("-" first at most, digits, at most one point) rounded to the given
+// decimals, ties away from zero, without trailing zeros after the point or leading zeros
+// before it; "-0" is "0". Worked on the digits themselves, so a number of any length stays
+// exact: a lone number typed with more digits than the arithmetic keeps is printed as typed.
+QString roundedText(QStringView number, qsizetype decimals)
+{
+    const bool negative = number.startsWith(u'-');
+    if (negative)
+        number = number.sliced(1);
+    const qsizetype point = number.indexOf(u'.');
+    QString whole = (point < 0 ? number : number.first(point)).toString();
+    QString fraction = point < 0 ? QString() : number.sliced(point + 1).toString();
+    if (fraction.size() > decimals) {
+        bool roundUp = fraction[decimals] >= u'5';
+        fraction.truncate(decimals);
+        QString digits = whole + fraction;
+        for (qsizetype i = digits.size() - 1; roundUp; --i) {
+            if (i < 0) {
+                digits.prepend(u'1');
+                break;
+            }
+            roundUp = digits[i] == u'9';
+            digits[i] = roundUp ? u'0' : QChar(digits[i].unicode() + 1);
+        }
+        whole = digits.first(digits.size() - fraction.size());
+        fraction = digits.last(fraction.size());
+    }
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    if (whole.isEmpty())
+        whole = QStringLiteral("0");
+    QString text = fraction.isEmpty() ? whole : whole + u'.' + fraction;
+    if (negative && text != QLatin1String("0"))
+        text.prepend(u'-');
+    return text;
 }
 
 // With an operand found on each side, the operator waits for its neighbours: for an operator
@@ -226,14 +267,14 @@ bool FormulaEvaluator::ApplyOperator(QString &text, QChar op)
     if (mustWait(text, op, start, end))
         return false;
 
-    const double a = leadingNumber(left);
-    const double b = leadingNumber(right);
-    double value = 0.0;
+    const Decimal a = leadingNumber(left);
+    const Decimal b = leadingNumber(right);
+    Decimal value;
     switch (op.unicode()) {
-    case u'^': value = std::pow(a, b); break;
+    case u'^': value = Decimal::power(a, b); break;
     case u'*': value = a * b; break;
     case u'/':
-        if (b == 0.0) {
+        if (b.isZero()) {
             overflow = true;
             return false;
         }
@@ -247,8 +288,8 @@ bool FormulaEvaluator::ApplyOperator(QString &text, QChar op)
         return false;
     }
 
-    // Splice the value in place of the operands and the operator, with twelve decimals.
-    QString spliced = QString::number(value, 'f', 12);
+    // Splice the value in place of the operands and the operator.
+    QString spliced = splicedText(value);
     text.remove(start, end - start);
     if (spliced.startsWith(u'-') && isSign(text, start - 1) && at(text, start) != u'^') {
         // A sign before a negative value: the two minus signs cancel.
@@ -328,20 +369,7 @@ void FormulaEvaluator::finish(const QString &text)
         result = QStringLiteral("Error");
         return;
     }
-    const double value = leadingNumber(text);
-    if (!std::isfinite(value)) {
-        result = QStringLiteral("Overflow");
-        return;
-    }
-    result = QString::number(value, 'f', 10);
-    if (result.contains(u'.')) {
-        while (result.endsWith(u'0'))
-            result.chop(1);
-        if (result.endsWith(u'.'))
-            result.chop(1);
-    }
-    if (result == QLatin1String("-0"))
-        result = QStringLiteral("0");
+    result = roundedText(text, 10);
 }
 
 void FormulaEvaluator::Evaluate()

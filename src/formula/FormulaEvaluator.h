@@ -1,7 +1,8 @@
 #pragma once
 // Evaluates an arithmetic formula typed as text by rewriting the text itself: an operator
-// whose two operands are plain numbers is computed in double precision and its value, with
-// twelve decimals, replaces the operator and its operands, until only a number is left.
+// whose two operands are plain numbers is computed in decimal to 34 significant digits and
+// its exact value replaces the operator and its operands, until only a number is left; the
+// result is rounded to ten decimals.
 // Powers, then multiplications, divisions, additions and subtractions are applied in passes;
 // brackets are resolved from the inside out by the same rewriting.
 #include <QString>

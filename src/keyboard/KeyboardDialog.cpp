@@ -1,15 +1,19 @@
 #include "KeyboardDialog.h"
 
+#include "DocumentCommands.h"
 #include "FileLocations.h"
 #include "Fonts.h"
-#include "KeyButton.h"
-#include "ShortcutDialog.h"
+#include "KeyboardView.h"
+#include "SettingsCommands.h"
+#include "ShortcutCommands.h"
 #include "TextArea.h"
+#include "TypingSession.h"
 #include "WordCompletion.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTimer>
@@ -17,25 +21,32 @@
 namespace wendrel {
 
 namespace {
-
-QColor toColor(Rgb rgb)
-{
-    return QColor(rgb.red, rgb.green, rgb.blue);
-}
-
+// The cells of a long-press popup, drawn over the keys.
+constexpr Rgb popupFace{250, 250, 242};
 } // namespace
 
 KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
-    : QWidget(parent), platform(platform)
+    : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
     createControls();
+    settingsCommands = std::make_unique<SettingsCommands>(*this, *typing, platform);
+    documentCommands = std::make_unique<DocumentCommands>(*this, *typing, platform);
+    shortcutCommands = std::make_unique<ShortcutCommands>(*this, *typing, platform,
+                                                          [this] { settingsCommands->playKeySound(); });
+    completion = std::make_unique<WordCompletion>(*this, *text, *typing);
+    connect(settingsCommands.get(), &SettingsCommands::completionChanged, completion.get(), &WordCompletion::setOn);
+    connectSession();
 }
 
 KeyboardDialog::~KeyboardDialog()
 {
     qApp->removeEventFilter(this);
+    completion.reset(); // keeps what was learned, while the session still knows its engine
+    // The text area shows the session's document: it goes before the session does.
+    delete edit;
+    edit = nullptr;
 }
 
 void KeyboardDialog::createControls()
@@ -45,27 +56,71 @@ void KeyboardDialog::createControls()
     edit->setAccessibleName(QStringLiteral("Text"));
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The text area shows and edits the session's own document.
+    QTextDocument *document = typing->document();
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document));
+    edit->setDocument(document);
     edit->hide();
     text = new TextArea(edit, this);
-    text->onCharacterHandled = [this] { stopWindowTimer(focusTimer); };
-    completion = std::make_unique<WordCompletion>(*this, *text);
 
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        auto *button = new KeyButton(int(i), this);
-        button->setObjectName(QStringLiteral("key%1").arg(table[i].id));
-        button->setCaption(QString::fromUtf16(table[i].caption));
-        button->faceColour = [this](int index) { return onControlColour(index); };
-        button->hide();
-        connect(button, &QPushButton::clicked, this, [this, i] { onKeyTapped(int(i)); });
-        keys[i] = button;
-    }
+    // The 66 keys, drawn by one widget below the text area.
+    view = new KeyboardView(this);
+    view->setObjectName(QStringLiteral("keys"));
+    view->hide();
+    // The colour rule runs at paint time (a lit key restarts the lit timer); screen readers
+    // read the captions only.
+    view->setLookSource([this](int key) {
+        return KeyLook{typing->caption(key), typing->onControlColour(key), typing->hasDefaultLook(key)};
+    });
+    view->setCaptionSource([this](int key) { return typing->caption(key); });
 }
 
-KeyButton *KeyboardDialog::key(int id) const
+void KeyboardDialog::connectSession()
+{
+    connect(view, &KeyboardView::pressed, typing.get(), &TypingSession::press);
+    connect(view, &KeyboardView::moved, typing.get(), &TypingSession::move);
+    connect(view, &KeyboardView::released, typing.get(), &TypingSession::release);
+    connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
+    connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
+    connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
+    connect(typing.get(), &TypingSession::popupChanged, this, [this] {
+        QList<ViewCell> cells;
+        for (const PopupCell &cell : typing->popup())
+            cells.append(ViewCell{cell.text, cell.rect, popupFace, false});
+        view->setCells(cells);
+    });
+    connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);
+    // The session's cursor and the text area's stay one: a key types where the user put the
+    // caret (a tap in the text, a physical keyboard), and the area shows what a key typed.
+    connect(typing.get(), &TypingSession::caretChanged, this, &KeyboardDialog::followSession);
+    connect(edit, &QPlainTextEdit::cursorPositionChanged, this, &KeyboardDialog::followTextArea);
+    connect(edit, &QPlainTextEdit::selectionChanged, this, &KeyboardDialog::followTextArea);
+}
+
+void KeyboardDialog::followTextArea()
+{
+    if (typing->isBusy())
+        return; // the session's own edit: it brings the area in step when it is done
+    const QTextCursor cursor = edit->textCursor();
+    if (cursor.anchor() != typing->anchor() || cursor.position() != typing->caret())
+        typing->setSelection(cursor.anchor(), cursor.position());
+}
+
+void KeyboardDialog::followSession()
+{
+    QTextCursor cursor = edit->textCursor();
+    if (cursor.anchor() != typing->anchor() || cursor.position() != typing->caret()) {
+        cursor.setPosition(typing->anchor());
+        cursor.setPosition(typing->caret(), QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+    }
+    edit->ensureCursorVisible();
+}
+
+QPoint KeyboardDialog::keyCentre(int id) const
 {
     const int index = keyIndexById(id);
-    return index < 0 ? nullptr : keys[size_t(index)];
+    return index < 0 ? QPoint(-1, -1) : view->mapTo(this, view->keyRect(index).center());
 }
 
 bool KeyboardDialog::OnInitDialog()
@@ -84,31 +139,21 @@ bool KeyboardDialog::OnInitDialog()
     textFont = sansSerifWithCellHeight(layout.length(15), font());
     edit->setFont(textFont);
 
-    record.typing = TypingState{};
-    record.fnOn = 0;
-
-    record.appFolder = appFolderOf(platform.executable.path());
-    const QString resources = resourceFolder(record.appFolder, QStringLiteral(WENDREL_DATA_FROM_BIN));
-    for (int n = 1; n <= 5; ++n)
-        record.soundPaths[size_t(n - 1)] = soundPath(resources, n);
-    record.helpPath = helpPath(resources);
-    record.settingsFolder = settingsFolder(record.appFolder, defaultUserConfigFolder(), resources != record.appFolder);
-    loadShortcuts();
+    const QString appFolder = appFolderOf(platform.executable.path());
+    settingsCommands->setFolders(appFolder);
+    shortcutCommands->loadShortcuts(settingsCommands->settingsFolder());
 
     raise();
     activateWindow();
     startWindowTimer(watchdogTimer, 200);
-    loadSettings();
-    completion->setOn(record.completionFlag == 1);
+    settingsCommands->loadSettings();
+    completion->setOn(settingsCommands->completionFlag() == 1);
     placeControls();
     showControls(true);
-    record.shiftOn = 0;
-    record.capsOn = 0;
-    showLowerCaseLabels();
     // Only now is the window shown, with its controls placed: its first picture is the keyboard.
     windowOpened = true;
     enterFullScreen();
-    text->focusTextArea();
+    focusTextArea();
     qApp->installEventFilter(this);
     return true;
 }
@@ -136,32 +181,19 @@ void KeyboardDialog::placeControls()
         layout = ScaledLayout::centredOn(screen->size(), layout.scale());
     edit->setGeometry(layout.rect(textAreaRect));
     completion->place();
-    const QFont keyFont = captionFont(layout, textFont);
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        keys[i]->setFont(keyFont);
-        keys[i]->setGeometry(layout.rect(table[i].rect));
-    }
-}
-
-// --- Colours and visual response -------------------------------------------------------
-
-QColor KeyboardDialog::onControlColour(int keyIndex)
-{
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (record.litFlags[size_t(keyIndex)] == 1) {
-        startWindowTimer(litTimer, 65);
-        return toColor(litColour);
-    }
-    const bool modeOn = (key.role == KeyRole::Fn && record.fnOn == 1)
-        || (key.role == KeyRole::Caps && record.capsOn == 1)
-        || (key.role == KeyRole::Shift && record.shiftOn == 1);
-    return toColor(modeOn ? modeColour : key.face);
+    // The view takes the window below the text area. The window itself still paints the strip
+    // around the text area, so its first paint is seen (the work after the first frame, the
+    // draft keeper's claim) although the view paints every pixel of the rest.
+    const QSize window = usesRealFullScreen() && screen ? screen->size() : layout.size();
+    const int viewTop = layout.rect(KeyRect{0, textAreaRect.y + textAreaRect.height, layoutWidth, 1}).top();
+    view->setFont(captionFont(layout, textFont));
+    view->setGeometry(QRect(0, viewTop, window.width(), window.height() - viewTop));
+    view->setScaledLayout(ScaledLayout(layout.scale(), layout.origin() - QPoint(0, viewTop)));
 }
 
 QColor KeyboardDialog::windowColour() const
 {
-    return toColor(backgroundColour);
+    return QColor(backgroundColour.red, backgroundColour.green, backgroundColour.blue);
 }
 
 void KeyboardDialog::paintEvent(QPaintEvent *)
@@ -181,8 +213,16 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 
 void KeyboardDialog::afterFirstFrame()
 {
-    discoverPrograms();
-    loadChosenSound();
+    shortcutCommands->discoverPrograms();
+    settingsCommands->loadChosenSound();
+}
+
+// A close request (the close box, the window manager, the session's end) ends the program as
+// Exit does, without its message.
+void KeyboardDialog::closeEvent(QCloseEvent *event)
+{
+    documentCommands->onCloseRequest();
+    event->accept();
 }
 
 // --- Timers -----------------------------------------------------------------------------
@@ -205,30 +245,22 @@ void KeyboardDialog::stopWindowTimer(int id)
 
 bool KeyboardDialog::isTimerRunning(int id) const
 {
+    if (id == litTimer)
+        return typing->isLitTimerRunning();
     const QTimer *timer = timers.value(id);
     return timer && timer->isActive();
 }
 
 void KeyboardDialog::onTimer(int id)
 {
-    if (id == litTimer) {
-        stopWindowTimer(litTimer);
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (record.litFlags[i] == 1) {
-                clearDefaultStyle(int(i));
-                record.litFlags[i] = 0;
-                keys[i]->update();
-            }
-        }
-    } else if (id == focusTimer) {
+    if (id == focusTimer) {
         // While the stylus is held on a key, the focus goes back to the text area and the
         // held key loses its default-button look ("Exit" keeps it).
         if (QApplication::focusWidget() != edit)
-            text->focusTextArea();
-        for (size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i]->isDown() && keyTable()[i].role != KeyRole::Exit)
-                clearDefaultStyle(int(i));
-        }
+            focusTextArea();
+        const int held = typing->pressedKey();
+        if (held >= 0 && keyTable()[size_t(held)].role != KeyRole::Exit)
+            typing->clearDefaultStyle(held);
     } else if (id == watchdogTimer) {
         const bool inFront = QApplication::activeWindow() == this;
         if (inFront)
@@ -260,6 +292,11 @@ void KeyboardDialog::enterFullScreen()
         return;
     }
     if (usesRealFullScreen()) {
+        // A window manager sizes a full-screen window; a bare X server leaves the window as
+        // it is first shown, so it is shown at the screen's size.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (!isVisible() && screen)
+            setGeometry(screen->geometry());
         showFullScreen();
     } else if (!isVisible()) {
         show(); // an ordinary window on a desktop: never take over the user's monitor
@@ -281,9 +318,13 @@ void KeyboardDialog::leaveFullScreen()
 void KeyboardDialog::showControls(bool show)
 {
     edit->setVisible(show);
-    for (KeyButton *button : keys)
-        button->setVisible(show);
+    view->setVisible(show);
     controlsVisible = show;
+}
+
+void KeyboardDialog::focusTextArea()
+{
+    text->focusTextArea();
 }
 
 bool KeyboardDialog::eventFilter(QObject *watched, QEvent *event)

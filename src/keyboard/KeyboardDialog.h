@@ -1,18 +1,20 @@
 #pragma once
-// The keyboard window: the text area on top and the 66 keys below. It owns the state record
-// of the running program and routes every tap to its handler; the handlers of each subsystem
-// live in that subsystem's folder.
-#include "KeyTable.h"
+// The keyboard window: the text area on top, the candidate strip, and the 66 keys below, drawn
+// by one KeyboardView. It composes them around one typing session (src/engine), which does the
+// typing; the command
+// keys are answered by the handlers of their own folders (files, shortcuts, settings). The
+// window itself keeps only what is a window's: full-screen mode, the controls shown or hidden,
+// the focus kept in the text area, and its timers 2 and 10.
+#include "KeyboardFrame.h"
 #include "Platform.h"
 #include "ScaledLayout.h"
-#include "ShortcutTable.h"
-#include "TypingAssistant.h"
+#include "SessionClock.h"
+#include "SystemClipboard.h"
 
 #include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QWidget>
-#include <array>
 #include <memory>
 
 class QPlainTextEdit;
@@ -20,33 +22,18 @@ class QTimer;
 
 namespace wendrel {
 
-class KeyButton;
+class DocumentCommands;
+class KeyboardView;
+class SettingsCommands;
+class ShortcutCommands;
 class TextArea;
-class ShortcutDialog;
+class TypingSession;
 class WordCompletion;
 
-// The state that the handlers share.
-struct KeyboardState {
-    QString helpPath;
-    TypingState typing;          // lastChar, secondLastChar, corrected, iRestored
-    QString appFolder;           // folder of the executable, no trailing "/"
-    QString settingsFolder;      // where config.dat and shortcut.dat live
-    std::array<QString, 5> soundPaths;
-    quint8 lightFlag = 1;        // 1 = visual response on
-    std::array<quint8, 66> litFlags{}; // per key of the key table
-    int soundIndex = 1;          // 0 = no sound, 1 to 5
-    quint8 completionFlag = 0;   // 1 = word completion on
-    quint8 correctionFlag = 0;   // 1 = typing errors corrected from the taps
-    quint8 fnOn = 0;
-    quint8 capsOn = 0;
-    quint8 shiftOn = 0;
-    QString editText;            // mirror of the text area's whole text
-};
-
-class KeyboardDialog : public QWidget {
+class KeyboardDialog : public QWidget, public KeyboardFrame {
     Q_OBJECT
 public:
-    // Timer ids of the window.
+    // Timer ids of the window (timer 1, the lit keys', is the typing session's).
     static constexpr int litTimer = 1;
     static constexpr int focusTimer = 2;
     static constexpr int watchdogTimer = 10;
@@ -57,65 +44,31 @@ public:
     // Opens the window and initialises it; always true.
     bool OnInitDialog();
 
-    const KeyboardState &state() const { return record; }
+    TypingSession &session() const { return *typing; }
     TextArea &textArea() const { return *text; }
-    KeyButton *key(int id) const;
-    ShortcutTable &shortcuts() { return shortcutTable; }
+    KeyboardView &keyboardView() const { return *view; }
+    // The centre of the key with this ID, in the window's coordinates.
+    QPoint keyCentre(int id) const;
+    SettingsCommands &settings() const { return *settingsCommands; }
+    ShortcutCommands &shortcuts() const { return *shortcutCommands; }
+    DocumentCommands &document() const { return *documentCommands; }
     qreal layoutScale() const { return layout.scale(); }
     // Where the 240 x 320 layout lies in the window: every control is placed through it.
     const ScaledLayout &scaledLayout() const { return layout; }
     bool isTimerRunning(int id) const;
     bool controlsShown() const { return controlsVisible; }
-
-    // The tap on a key of the key table, by index: what a click on the key does.
-    void onKeyTapped(int keyIndex);
-
-    // Colour rule: the face colour of a key at paint time (starts timer 1 for a lit key).
-    QColor onControlColour(int keyIndex);
     QColor windowColour() const;
 
-    // Timer handler for ids 1, 2 and 10.
+    // Timer handler for ids 2 and 10.
     void onTimer(int id);
 
-    // Full-screen mode and key visibility.
-    void enterFullScreen();
-    void leaveFullScreen();
-    void showControls(bool show);
+    // KeyboardFrame: full-screen mode, key visibility, focus.
+    void enterFullScreen() override;
+    void leaveFullScreen() override;
+    void showControls(bool show) override;
+    void focusTextArea() override;
+    QWidget *dialogParent() override { return this; }
     void restoreFullScreen();
-
-    // Typing (the keys' handlers, modifiers and the typing assistant).
-    void typeChar(char16_t ch);
-    void onShift();
-    void onCaps();
-    void onFn();
-    void showLowerCaseLabels();
-    void showUpperCaseLabels();
-    void clearDefaultStyle(int keyIndex);
-    void afterTap(int keyIndex);
-
-    // The formula key.
-    void onEqualsKey();
-
-    // Text files, clipboard and exit.
-    void onLoadButton();
-    void onSaveButton();
-    void copyAllText();
-    void onExitButton();
-
-    // Program shortcuts.
-    void loadShortcuts();
-    void discoverPrograms(); // once per start
-    bool saveShortcuts(QWidget *messageParent);
-    void launchShortcut(const QString &keyName);
-    void onShortcutButton();
-    QString shortcutFilePath() const;
-
-    // Settings, sounds and help.
-    void loadSettings();
-    void saveSettings();
-    void playKeySound();
-    void onOptionsButton();
-    void onHelpButton();
 
     // The scale of the 240 x 320 layout for a screen's size in logical pixels, in quarter
     // steps (Qt's device pixel ratio already accounts for the screen's density).
@@ -128,39 +81,35 @@ protected:
 
 private:
     void createControls();
+    void connectSession();
     void placeControls();
     void startWindowTimer(int id, int periodMs);
     void stopWindowTimer(int id);
     bool FilterMessage(QObject *watched, QEvent *event);
     bool usesRealFullScreen() const;
-    void relabelKeys();
-    void letterKey(const KeyDef &key);
-    void characterKey(const KeyDef &key);
-    void afterCancelledFileDialog(int keyIndex);
     void afterFirstFrame();
-    void loadChosenSound();
+    void followTextArea();
+    void followSession();
 
     Platform platform;
-    KeyboardState record;
-    ShortcutTable shortcutTable;
-    std::unique_ptr<ShortcutDialog> shortcutDialog;
+    QtClock clock;
+    SystemClipboard clipboard;
+    std::unique_ptr<TypingSession> typing;
     QFont textFont;
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
-    std::array<KeyButton *, 66> keys{};
+    KeyboardView *view = nullptr;
     QHash<int, QTimer *> timers;
     QIcon appIcon;
     ScaledLayout layout;
     bool fullScreenMode = false;
     bool controlsVisible = false;
-    bool upperCaseLabels = false;
-    bool ending = false;
-    bool programsDiscovered = false;
     bool windowOpened = false; // shown once, at the end of OnInitDialog
     bool afterFirstPaintScheduled = false;
-    // Word completion types whole words, so it keeps the typing assistant's state in step.
+    std::unique_ptr<SettingsCommands> settingsCommands;
+    std::unique_ptr<DocumentCommands> documentCommands;
+    std::unique_ptr<ShortcutCommands> shortcutCommands;
     std::unique_ptr<WordCompletion> completion;
-    friend class WordCompletion;
 };
 
 } // namespace wendrel

@@ -1,9 +1,27 @@
 #include "Files.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSysInfo>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace wendrel {
+
+bool syncFolderOf(const QString &path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A file system that cannot sync a folder says EINVAL; there is nothing more to do then.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return synced;
+}
 
 bool replaceFile(const QString &path, const QByteArray &bytes)
 {
@@ -14,7 +32,9 @@ bool replaceFile(const QString &path, const QByteArray &bytes)
         file.cancelWriting();
         return false;
     }
-    return file.commit(); // the last flush and the rename can fail too (a full disk)
+    // The last flush and the rename can fail too (a full disk). QSaveFile syncs the file before
+    // the rename but not the folder, whose entry the rename changed.
+    return file.commit() && syncFolderOf(path);
 }
 
 void appendUtf16le(QByteArray &bytes, QStringView text)

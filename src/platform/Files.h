@@ -6,8 +6,12 @@
 namespace wendrel {
 
 // Writes bytes to a temporary file beside path and replaces path only when all of them were
-// written and flushed; false, with the old file intact, when anything failed.
+// written and flushed; false, with the old file intact, when anything failed. The file and then
+// its folder are synced, so after a power cut path holds either the old bytes or the new ones;
+// false also when the folder could not be synced (the new file is in place, maybe not on disk).
 bool replaceFile(const QString &path, const QByteArray &bytes);
+// Syncs the folder that holds path (a rename, a new or a removed file in it reach the disk).
+bool syncFolderOf(const QString &path);
 
 // Appends the text's 16-bit units, low byte first, exactly as they are (lone surrogates too).
 void appendUtf16le(QByteArray &bytes, QStringView text);

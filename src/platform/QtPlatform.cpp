@@ -47,8 +47,10 @@ void QtMessageBoxes::show(QWidget *parent, const QString &text, const QString &c
 
 QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function)
 {
+    const QString programs = QCoreApplication::applicationDirPath();
     const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + u'/' + moduleFileName,
+        programs + u'/' + moduleFileName, // the build tree, a portable copy
+        QDir::cleanPath(programs + QStringLiteral("/" WENDREL_MODULES_FROM_BIN "/") + moduleFileName), // installed
         QStringLiteral(WENDREL_MODULE_DIR "/") + moduleFileName,
     };
     for (const QString &candidate : candidates) {
@@ -71,6 +73,8 @@ SoundPlayer *LazySoundPlayer::player()
     if (auto create = reinterpret_cast<Create>(
             moduleFunction(QStringLiteral("libwendrel-sound.so"), "wendrel_create_sound_player")))
         loaded.reset(create());
+    else
+        qWarning("wendrel: libwendrel-sound.so could not be loaded; the keys stay silent");
     return loaded.get(); // none: the keys stay silent, as without an audio device
 }
 
@@ -227,14 +231,29 @@ QString QtStartMenu::folder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/wendrel/Start Menu");
-    if (!QFileInfo::exists(folder)) {
-        if (QDir().mkpath(folder) && onCreate)
-            onCreate(folder);
+    if (!tried && !QFileInfo::exists(folder)) {
+        tried = true;
+        create(folder);
     }
     return folder;
 }
 
-QtPlatform::QtPlatform(QtStartMenu::CreateHook onStartMenuCreated) : startMenu(onStartMenuCreated) {}
+void QtStartMenu::create(const QString &folder)
+{
+    if (!fill) {
+        QDir().mkpath(folder);
+        return;
+    }
+    // Filled beside its place and renamed into it: a fill that fails (or a crash in the middle)
+    // never leaves a folder that looks done.
+    const QString partial = folder + QStringLiteral(".new-%1").arg(QCoreApplication::applicationPid());
+    QDir(partial).removeRecursively(); // a leftover of a process that had this number
+    if (QDir().mkpath(partial) && fill(partial) && QDir().rename(partial, folder))
+        return;
+    QDir(partial).removeRecursively();
+}
+
+QtPlatform::QtPlatform(QtStartMenu::FillHook fillNewStartMenu) : startMenu(fillNewStartMenu) {}
 
 Platform QtPlatform::services()
 {

@@ -8,8 +8,10 @@
 namespace wendrel {
 
 // A function of one of the program's modules (libwendrel-sound.so, libwendrel-menu.so), found
-// beside the executable (the build tree, a portable copy) or in <libdir>/wendrel (installed).
-// The module stays loaded. nullptr when neither place has a module that loads and has it.
+// beside the executable (the build tree, a portable copy) or in <libdir>/wendrel seen from the
+// executable's folder (installed under any prefix, or moved), else in the configured
+// <libdir>/wendrel. The module stays loaded. nullptr when no place has a module that loads
+// and has it.
 QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function);
 
 class QtExecutablePath final : public ExecutablePath {
@@ -23,7 +25,8 @@ public:
 };
 
 // The key sounds, played by the wendrel-sound module (QSoundEffect per file), which is
-// loaded on first use. Without the module or an audio device the keys stay silent.
+// loaded on first use. Without the module (said once on standard error) or an audio device
+// the keys stay silent.
 class LazySoundPlayer final : public SoundPlayer {
 public:
     void play(const QString &path) override;
@@ -64,21 +67,25 @@ public:
 };
 
 // $XDG_DATA_HOME/wendrel/Start Menu (usually ~/.local/share/wendrel/Start Menu), created when
-// missing; onCreate runs once, right after the folder was made.
+// missing. A fill hook fills a new folder beside it, which is put in place only when the hook
+// succeeds; otherwise nothing is in place and the next start tries again (once a run).
 class QtStartMenu final : public StartMenu {
 public:
-    using CreateHook = void (*)(const QString &folder);
-    explicit QtStartMenu(CreateHook onCreate = nullptr) : onCreate(onCreate) {}
+    using FillHook = bool (*)(const QString &folder);
+    explicit QtStartMenu(FillHook fill = nullptr) : fill(fill) {}
     QString folder() override;
 
 private:
-    CreateHook onCreate;
+    void create(const QString &folder);
+
+    FillHook fill;
+    bool tried = false;
 };
 
 // All real services in one object.
 class QtPlatform {
 public:
-    explicit QtPlatform(QtStartMenu::CreateHook onStartMenuCreated = nullptr);
+    explicit QtPlatform(QtStartMenu::FillHook fillNewStartMenu = nullptr);
     Platform services();
 
 private:

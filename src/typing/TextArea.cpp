@@ -1,7 +1,5 @@
 #include "TextArea.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -14,7 +12,6 @@ namespace {
 constexpr char16_t paragraphSeparator = 0x2029;
 constexpr char16_t carriageReturn = 13;
 constexpr char16_t lineFeed = 10;
-constexpr char16_t backSpace = 8;
 
 // Presented position of the start of a block: every earlier line break counts twice.
 qsizetype presentedStart(const QTextBlock &block)
@@ -96,25 +93,6 @@ void TextArea::scrollCaret()
     edit->ensureCursorVisible();
 }
 
-void TextArea::copySelection()
-{
-    // The editor's own copy would turn non-breaking spaces into spaces and line separators
-    // (U+2028) into line feeds; the clipboard gets the characters as they are, with each line
-    // break as a line feed.
-    const QTextCursor cursor = edit->textCursor();
-    if (!cursor.hasSelection())
-        return;
-    QString selected = cursor.selectedText();
-    selected.replace(QChar(paragraphSeparator), QChar(lineFeed));
-    if (QClipboard *clipboard = QGuiApplication::clipboard())
-        clipboard->setText(selected);
-}
-
-void TextArea::pasteClipboard()
-{
-    edit->paste();
-}
-
 QString TextArea::pullText() const
 {
     // toRawText keeps the text as typed (toPlainText would turn non-breaking spaces into
@@ -128,33 +106,12 @@ void TextArea::pushText(const QString &text)
 {
     if (text == pullText())
         return;
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    edit->setPlainText(plain);
-}
-
-void TextArea::postChar(char16_t ch)
-{
-    QMetaObject::invokeMethod(this, [this, ch] { applyChar(ch); }, Qt::QueuedConnection);
-}
-
-void TextArea::applyChar(char16_t ch)
-{
-    QTextCursor cursor = edit->textCursor();
-    if (ch == backSpace) {
-        if (cursor.hasSelection())
-            cursor.removeSelectedText();
-        else
-            cursor.deletePreviousChar();
-    } else if (ch == lineFeed) {
-        cursor.insertBlock();
-    } else {
-        cursor.insertText(QString(QChar(ch)));
-    }
+    // One edit that the undo stack can take back, unlike setPlainText; "\r\n" becomes one break.
+    QTextCursor cursor(edit->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.setPosition(0);
     edit->setTextCursor(cursor);
-    edit->ensureCursorVisible();
-    if (onCharacterHandled)
-        onCharacterHandled();
 }
 
 void TextArea::focusTextArea()

@@ -1,10 +1,10 @@
 #pragma once
 // The text-area operations over a QPlainTextEdit. They present the text as the handheld's
 // edit control held it: a line break is the two characters 13, 10, and every position counts
-// the 16-bit units of that text, so positions, the typing assistant and saved files agree.
+// the 16-bit units of that text. The typing itself is the typing session's (src/engine), which
+// edits the same document; these serve the draft keeper and the tests.
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <utility>
 
 class QPlainTextEdit;
@@ -23,31 +23,21 @@ public:
     // (0, -1) selects the whole text; (p, p) puts the caret at p.
     void setSelection(qsizetype start, qsizetype end);
     void scrollCaret();
-    void copySelection();
-    void pasteClipboard();
     QString pullText() const;
-    // Replaces the whole text; a text equal to the shown one leaves the area untouched.
+    // Replaces the whole text as one undoable edit, the caret at the start; a text equal to the
+    // shown one leaves the area untouched.
     void pushText(const QString &text);
-    // Queues one character, handled after the running handler returns, in posting order:
-    // a printable character replaces the selection or is inserted, 8 deletes the selection or
-    // the character before the caret, 10 inserts a line break.
-    void postChar(char16_t ch);
     void focusTextArea();
 
     qsizetype length() const;
     // The character at a position of the presented text, 0 outside it.
     char16_t charAt(qsizetype position) const;
 
-    // Called after each posted character has been handled.
-    std::function<void()> onCharacterHandled;
-
     // Conversions between presented positions and the document's own.
     qsizetype toPresented(int documentPosition) const;
     int toDocument(qsizetype presentedPosition) const;
 
 private:
-    void applyChar(char16_t ch);
-
     QPlainTextEdit *edit;
 };
 

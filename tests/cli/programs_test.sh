@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The programs' command lines as a user meets them: --help and --version without a display,
 # one-line errors with status 2, failed writes and reads reported with a non-zero status.
-# Usage: programs_test.sh WENDREL WENDREL-FORMULA
+# Usage: programs_test.sh WENDREL WENDREL-FORMULA [OTHER-PROGRAM...]
+# (every program is checked for --help, --version and an unknown option)
 set -uo pipefail
-wendrel="$1" formula="$2"
+wendrel="$1" formula="$2" type="$3"
 failures=0
 check() { # description, expected status, actual status
   if [ "$2" != "$3" ]; then echo "FAIL: $1 (status $3, expected $2)"; failures=$((failures + 1)); fi
@@ -12,7 +13,7 @@ out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 
-for program in "$wendrel" "$formula"; do
+for program in "$@"; do
   name="$(basename "$program")"
   "${nodisplay[@]}" "$program" --help >"$out/help" 2>"$out/err"; check "$name --help" 0 $?
   grep -q "^Usage: $name" "$out/help" || { echo "FAIL: $name --help prints no usage"; failures=$((failures + 1)); }
@@ -35,6 +36,9 @@ grep -q "unexpected argument 'stray'" "$out/err" || { echo "FAIL: wendrel stray:
 echo "1+1" | "$formula" >/dev/full 2>/dev/null; check "wendrel-formula <input >/dev/full" 1 $?
 "$formula" </ 2>"$out/err"; check "wendrel-formula reading a folder" 1 $?
 grep -q "cannot read standard input" "$out/err" || { echo "FAIL: no message for a failed read"; failures=$((failures + 1)); }
+printf 'state\n' | "$type" >/dev/full 2>/dev/null; check "wendrel-type <input >/dev/full" 1 $?
+"$type" </ 2>"$out/err"; check "wendrel-type reading a folder" 1 $?
+grep -q "cannot read standard input" "$out/err" || { echo "FAIL: wendrel-type: no message for a failed read"; failures=$((failures + 1)); }
 
 [ "$failures" = 0 ] && echo "PASS: command lines"
 exit $((failures > 0))

@@ -2,8 +2,12 @@
 // learned-words file.
 #include "CompletionEngine.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -253,4 +257,32 @@ TEST(CompletionLearning, FileRoundTripAndDamagedFilesMovedAside)
         EXPECT_EQ(fresh.learned().load(path), LearnedWords::LoadResult::Unreadable);
         EXPECT_TRUE(QFile::exists(path)); // left where it is
     }
+}
+
+// A named pipe (or a folder) where the learned words belong is not read: opening a pipe would
+// wait for a writer and hold up the window's thread at start. It is moved aside, as a damaged
+// file is, and the store starts empty.
+TEST(CompletionLearning, OnlyARegularFileIsReadAsLearnedWords)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("learned-words.txt"));
+    ASSERT_EQ(::mkfifo(qPrintable(path), 0600), 0);
+    auto loading = std::async(std::launch::async, [&] { return LearnedWords().load(path); });
+    if (loading.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        // Let the blocked open go (a writer comes and leaves) before failing.
+        const int writer = ::open(qPrintable(path), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        loading.wait();
+        FAIL() << "reading a named pipe blocked";
+    }
+    EXPECT_EQ(loading.get(), LearnedWords::LoadResult::Damaged);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    const QFileInfo aside(path + QStringLiteral(".damaged"));
+    EXPECT_TRUE(aside.exists() && !aside.isFile()); // the pipe itself, moved aside
+
+    ASSERT_TRUE(QDir().mkpath(path));
+    EXPECT_EQ(LearnedWords().load(path), LearnedWords::LoadResult::Damaged);
+    EXPECT_TRUE(QFileInfo(path + QStringLiteral(".damaged")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(path));
 }

@@ -180,13 +180,38 @@ TEST(LanguageModelLearning, TheFileIsReadOnAnotherThreadAndAdopted)
     EXPECT_NE(engine.learned().find(QStringLiteral("mangoes")), nullptr);
     EXPECT_TRUE(engine.learned().isDirty()); // the word learned meanwhile is not on disk yet
 
-    // Neither a pipe nor a folder is read (a pipe would wait for a writer).
+    // Saving too: the file is read, added to and written on the other thread.
+    LearnedWords::Saved saved;
+    std::thread writer([work = engine.learned().saver(path), &saved] { saved = work(); });
+    engine.learnText(QStringLiteral("papayas")); // while the file is written
+    writer.join();
+    EXPECT_TRUE(engine.learned().adoptSaved(std::move(saved)));
+    EXPECT_NE(engine.learned().find(QStringLiteral("papayas")), nullptr);
+    EXPECT_TRUE(engine.learned().isDirty()); // papayas is for the next save
+    CompletionEngine onDisk(model(), nullptr);
+    ASSERT_EQ(onDisk.learned().load(path), LearnedWords::LoadResult::Loaded);
+    EXPECT_NE(onDisk.learned().find(QStringLiteral("mangoes")), nullptr);
+    EXPECT_EQ(onDisk.learned().find(QStringLiteral("papayas")), nullptr);
+    ASSERT_TRUE(engine.learned().save(path));
+    ASSERT_EQ(onDisk.learned().load(path), LearnedWords::LoadResult::Loaded);
+    EXPECT_EQ(onDisk.learned().find(QStringLiteral("papayas"))->count, 1u);
+    EXPECT_EQ(onDisk.learned().find(QStringLiteral("mangoes"))->count, 1u);
+
+    // Neither a pipe nor a folder is read (a pipe would wait for a writer): each is moved aside.
     const QString pipe = folder.filePath(QStringLiteral("pipe"));
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    EXPECT_EQ(engine.learned().reader(pipe)().result, LearnedWords::LoadResult::Unreadable);
-    EXPECT_EQ(engine.learned().reader(folder.path())().result, LearnedWords::LoadResult::Unreadable);
-    EXPECT_FALSE(engine.learned().save(pipe));
-    EXPECT_FALSE(LanguageModel::open(pipe).model);
+    EXPECT_EQ(engine.learned().reader(pipe)().result, LearnedWords::LoadResult::Damaged);
+    EXPECT_TRUE(QFileInfo(pipe + QStringLiteral(".damaged")).exists());
+    const QString subfolder = folder.filePath(QStringLiteral("subfolder"));
+    ASSERT_TRUE(QDir().mkpath(subfolder));
+    EXPECT_EQ(engine.learned().reader(subfolder)().result, LearnedWords::LoadResult::Damaged);
+    // A save reads what is on disk first: the pipe goes aside, and a regular file takes its place.
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_TRUE(engine.learned().save(pipe));
+    EXPECT_TRUE(QFileInfo(pipe).isFile());
+    const QString modelPipe = folder.filePath(QStringLiteral("model-pipe"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(modelPipe).constData(), 0600), 0);
+    EXPECT_FALSE(LanguageModel::open(modelPipe).model);
 }
 
 TEST(LanguageModelFile, DamagedOrTruncatedModelsAreRefusedWithoutHarm)

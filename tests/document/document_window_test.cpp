@@ -42,7 +42,7 @@ TEST_F(Document, CancelChangesNothing)
     tap(1088);
     EXPECT_EQ(text(), QStringLiteral("keep"));
     EXPECT_TRUE(window->controlsShown());
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1088))], 0); // Save not lit on cancel
+    EXPECT_EQ(window->session().isLit(keyIndexById(1088)), false); // Save not lit on cancel
 }
 
 TEST_F(Document, UnreadableFileShowsTheMessageAndKeepsTheText)
@@ -93,9 +93,9 @@ TEST_F(Document, CopyCopiesTheWholeTextAndLeavesTheCaretAtTheSelectionStart)
     tap(1088); // Copy
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("first\nsecond"));
     EXPECT_EQ(window->textArea().readSelection(), std::make_pair(qsizetype(2), qsizetype(2)));
-    EXPECT_EQ(window->state().fnOn, 0);
+    EXPECT_EQ(window->session().fnOn(), false);
     EXPECT_EQ(fake.sounds.size(), 1);
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1088))], 1);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1088)), true);
 }
 
 TEST_F(Document, CopyAndExitHandOverExactlyTheTextsCharacters)
@@ -108,7 +108,7 @@ TEST_F(Document, CopyAndExitHandOverExactlyTheTextsCharacters)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00a0b\u2028c\nd\u00a0"));
     EXPECT_EQ(text(), value);
     QGuiApplication::clipboard()->clear();
-    window->onExitButton();
+    window->document().onExitButton();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00a0b\u2028c\nd\u00a0"));
 }
 
@@ -118,7 +118,7 @@ TEST_F(Document, CopyOfAnEmptyTextLeavesTheClipboardAlone)
     tap(1062);
     tap(1088);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-    EXPECT_EQ(window->state().fnOn, 0);
+    EXPECT_EQ(window->session().fnOn(), false);
 }
 
 TEST_F(Document, PasteInsertsAtTheCaretAndEmptyClipboardChangesNothing)
@@ -128,12 +128,12 @@ TEST_F(Document, PasteInsertsAtTheCaretAndEmptyClipboardChangesNothing)
     tap(1062);
     tap(1087);
     EXPECT_EQ(text(), QStringLiteral("abc"));
-    EXPECT_EQ(window->state().fnOn, 0);
+    EXPECT_EQ(window->session().fnOn(), false);
     QGuiApplication::clipboard()->clear();
     tap(1062);
     tap(1087);
     EXPECT_EQ(text(), QStringLiteral("abc"));
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1087))], 0);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1087)), false);
 }
 
 TEST_F(Document, ExitCopiesTheTextSaysSoAndEndsWithStatusZero)

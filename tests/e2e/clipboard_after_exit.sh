@@ -5,7 +5,7 @@ set -euo pipefail
 helper="$1"
 manager="${2:-}" # a fake clipboard manager, run for a second round
 for tool in Xvfb xclip; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
 done
 
 display=":$((50 + RANDOM % 200))"

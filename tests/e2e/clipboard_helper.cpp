@@ -3,6 +3,7 @@
 // answered at once. Used by clipboard_after_exit.sh.
 //   wendrel-clipboard-helper exit|close TEXT
 #include "KeyboardApp.h"
+#include "DocumentCommands.h"
 #include "KeyboardDialog.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
@@ -35,7 +36,7 @@ int main(int argc, char **argv)
     QTimer::singleShot(200, &dialog, [&] {
         dialog.textArea().pushText(text);
         if (viaExit)
-            dialog.onExitButton();
+            dialog.document().onExitButton();
         else
             dialog.close();
     });

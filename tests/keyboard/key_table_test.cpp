@@ -63,14 +63,15 @@ TEST_F(KeyboardLayout, WindowPlacesEveryKeyOfTheTable)
     EXPECT_LE(QFontMetrics(font).height(), 26);
     EXPECT_GE(QFontMetrics(font).height(), 23);
     EXPECT_EQ(font.weight(), QFont::Normal);
+    const KeyboardView &view = window->keyboardView();
+    EXPECT_TRUE(view.isVisible());
     for (const KeyDef &def : keyTable()) {
-        KeyButton *key = window->key(def.id);
-        ASSERT_NE(key, nullptr);
-        EXPECT_EQ(key->objectName(), QStringLiteral("key%1").arg(def.id));
-        EXPECT_EQ(key->geometry(), scaled(def.rect, s)) << def.id;
-        EXPECT_TRUE(key->isVisible());
+        const int index = keyIndexById(def.id);
+        EXPECT_EQ(QRect(view.mapTo(window.get(), view.keyRect(index).topLeft()), view.keyRect(index).size()),
+                  scaled(def.rect, s)) << def.id;
         const QString expected = def.role == KeyRole::Letter ? QString(QChar(def.typed)) : QString::fromUtf16(def.caption);
-        EXPECT_EQ(key->caption(), expected) << def.id;
+        EXPECT_EQ(view.look(index).caption, expected) << def.id;
+        EXPECT_EQ(spokenName(def.id), expected) << def.id;
     }
 }
 
@@ -90,19 +91,19 @@ TEST_F(KeyboardLayout, RenderedFacesHaveTheTableColours)
 
 TEST_F(KeyboardLayout, StartsWithTheInitialState)
 {
-    const KeyboardState &state = window->state();
-    EXPECT_EQ(state.fnOn, 0);
-    EXPECT_EQ(state.shiftOn, 0);
-    EXPECT_EQ(state.capsOn, 0);
-    EXPECT_EQ(state.typing, TypingState{});
-    EXPECT_EQ(state.soundIndex, 1); // no config.dat
-    EXPECT_EQ(state.lightFlag, 1);
-    for (quint8 flag : state.litFlags)
-        EXPECT_EQ(flag, 0);
-    EXPECT_EQ(state.appFolder, appFolder());
-    EXPECT_EQ(state.soundPaths[0], appFolder() + QStringLiteral("/sound1.wav"));
-    EXPECT_EQ(state.soundPaths[4], appFolder() + QStringLiteral("/sound5.wav"));
-    EXPECT_EQ(state.helpPath, appFolder() + QStringLiteral("/help.htm"));
+    const TypingSession &session = window->session();
+    EXPECT_FALSE(session.fnOn());
+    EXPECT_FALSE(session.shiftOn());
+    EXPECT_FALSE(session.capsOn());
+    EXPECT_EQ(session.typingState(), TypingState{});
+    EXPECT_EQ(window->settings().soundIndex(), 1); // no config.dat
+    EXPECT_EQ(window->settings().lightFlag(), 1);
+    for (int i = 0; i < TypingSession::keyCount; ++i)
+        EXPECT_FALSE(session.isLit(i));
+    EXPECT_EQ(window->settings().settingsFolder(), appFolder());
+    EXPECT_EQ(window->settings().soundPath(1), appFolder() + QStringLiteral("/sound1.wav"));
+    EXPECT_EQ(window->settings().soundPath(5), appFolder() + QStringLiteral("/sound5.wav"));
+    EXPECT_EQ(window->settings().helpPath(), appFolder() + QStringLiteral("/help.htm"));
     EXPECT_TRUE(text().isEmpty());
     EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::watchdogTimer));
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
@@ -185,8 +186,8 @@ TEST(KeyboardStartUp, WindowAppearsWithItsKeysInPlace)
         {
             if (watched == window && event->type() == QEvent::Show && !shown) {
                 shown = true;
-                KeyButton *key = window->key(1007);
-                keysReady = key->isVisibleTo(window) && key->geometry().width() > 0
+                const KeyboardView &keys = window->keyboardView();
+                keysReady = keys.isVisibleTo(window) && keys.keyRect(keyIndexById(1007)).width() > 0
                     && window->textArea().widget()->isVisibleTo(window);
             }
             return false;

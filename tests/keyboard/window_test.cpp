@@ -10,20 +10,20 @@ class Window : public WindowTest {
 protected:
     QColor faceOf(int id)
     {
-        KeyButton *key = window->key(id);
-        const QImage picture = key->grab().toImage();
-        return picture.pixelColor(key->width() / 2, 3);
+        const QRect key = window->keyboardView().keyRect(keyIndexById(id));
+        const QImage picture = window->keyboardView().grab(key).toImage();
+        return picture.pixelColor(key.width() / 2, 3);
     }
 };
 
 TEST_F(Window, TappedKeyLightsThenGoesDarkAfterTheLitTimer)
 {
     tap(1007); // "h"
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 1);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1007)), true);
     EXPECT_EQ(faceOf(1007), QColor(255, 255, 155));
     EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::litTimer));
     QTest::qWait(150);
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 0);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1007)), false);
     EXPECT_EQ(faceOf(1007), QColor(88, 163, 166));
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
 }
@@ -42,20 +42,22 @@ TEST_F(Window, FnShowsLitThenItsModeColourThenItsFace)
 TEST_F(Window, CommandKeysNeverLight)
 {
     tap(1048); // Help: the fake shell succeeds
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1048))], 0);
+    EXPECT_EQ(window->session().isLit(keyIndexById(1048)), false);
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::litTimer));
 }
 
 TEST_F(Window, HoldingAKeyKeepsTheFocusInTheTextAreaAndClearsItsLook)
 {
-    KeyButton *key = window->key(1004);
-    QTest::mousePress(key, Qt::LeftButton);
-    EXPECT_TRUE(key->hasDefaultLook());
+    const int e = keyIndexById(1004);
+    QTest::mousePress(&window->keyboardView(), Qt::LeftButton, {}, keyCentre(1004));
+    EXPECT_TRUE(window->session().hasDefaultLook(e));
+    EXPECT_TRUE(window->keyboardView().look(e).defaultLook);
+    EXPECT_EQ(window->keyboardView().downKey(), e);
     EXPECT_TRUE(window->isTimerRunning(KeyboardDialog::focusTimer));
     QTest::qWait(150);
-    EXPECT_FALSE(key->hasDefaultLook());
+    EXPECT_FALSE(window->session().hasDefaultLook(e));
     EXPECT_EQ(QApplication::focusWidget(), window->textArea().widget());
-    QTest::mouseRelease(key, Qt::LeftButton);
+    QTest::mouseRelease(&window->keyboardView(), Qt::LeftButton, {}, keyCentre(1004));
     EXPECT_FALSE(window->isTimerRunning(KeyboardDialog::focusTimer));
 }
 
@@ -69,7 +71,7 @@ TEST_F(Window, WatchdogRestoresTheControlsWhenTheWindowIsInFront)
     EXPECT_EQ(fake.shellRequests[0].verb, QStringLiteral("open"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->controlsShown(); }, 1000));
     EXPECT_TRUE(window->textArea().widget()->isVisible());
-    EXPECT_TRUE(window->key(1048)->isVisible());
+    EXPECT_TRUE(window->keyboardView().isVisible());
 }
 
 TEST_F(Window, EscapeDoesNotEndTheProgram)

@@ -31,11 +31,11 @@ protected:
 
 TEST_F(SoundSettings, StartUpReadsConfigAndTapsPlayTheChosenSound)
 {
-    EXPECT_EQ(window->state().soundIndex, 3);
-    EXPECT_EQ(window->state().lightFlag, 0);
+    EXPECT_EQ(window->settings().soundIndex(), 3);
+    EXPECT_EQ(window->settings().lightFlag(), 0);
     tap(1007);
     EXPECT_EQ(fake.sounds, QStringList{appFolder() + QStringLiteral("/sound3.wav")});
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(1007))], 0); // visual response off
+    EXPECT_EQ(window->session().isLit(keyIndexById(1007)), false); // visual response off
 }
 
 TEST_F(SoundSettings, OptionsClosedAtOnceRewritesTheSameDigits)
@@ -59,7 +59,7 @@ TEST_F(SoundSettings, NoSoundMeansNoSoundRequest)
 {
     whenOptionsOpen([](OptionsDialog *dialog) { dialog->soundList()->setCurrentIndex(0); });
     tap(1052);
-    EXPECT_EQ(window->state().soundIndex, 0);
+    EXPECT_EQ(window->settings().soundIndex(), 0);
     EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("00"));
     fake.sounds.clear();
     tap(1007);
@@ -85,10 +85,10 @@ TEST_F(SoundSettings, CheckingAndUncheckingTheBox)
         dialog->lightCheck()->click();
     });
     tap(1052);
-    EXPECT_EQ(window->state().lightFlag, 0);
+    EXPECT_EQ(window->settings().lightFlag(), 0);
     whenOptionsOpen([](OptionsDialog *dialog) { dialog->lightCheck()->click(); });
     tap(1052);
-    EXPECT_EQ(window->state().lightFlag, 1);
+    EXPECT_EQ(window->settings().lightFlag(), 1);
     EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("31"));
 }
 
@@ -143,8 +143,8 @@ TEST_F(LeadingSpaceSettings, VisualResponseSwitchedOffStaysOffAfterARestart)
     window.reset();
     window = std::make_unique<KeyboardDialog>(fake.services());
     window->OnInitDialog();
-    EXPECT_EQ(window->state().lightFlag, 0);
-    EXPECT_EQ(window->state().soundIndex, 0);
+    EXPECT_EQ(window->settings().lightFlag(), 0);
+    EXPECT_EQ(window->settings().soundIndex(), 0);
 }
 
 TEST_F(SoundSettings, CorrectTypingErrorsIsKeptAsAFourthCharacter)
@@ -155,13 +155,13 @@ TEST_F(SoundSettings, CorrectTypingErrorsIsKeptAsAFourthCharacter)
         dialog->correctionCheck()->click();
     });
     tap(1052);
-    EXPECT_EQ(window->state().correctionFlag, 1);
+    EXPECT_EQ(window->settings().correctionFlag(), 1);
     EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("3001"));
     window.reset();
     window = std::make_unique<KeyboardDialog>(fake.services());
     window->OnInitDialog();
-    EXPECT_EQ(window->state().correctionFlag, 1);
-    EXPECT_EQ(window->state().completionFlag, 0);
+    EXPECT_EQ(window->settings().correctionFlag(), 1);
+    EXPECT_EQ(window->settings().completionFlag(), 0);
     whenOptionsOpen([](OptionsDialog *dialog) {
         EXPECT_TRUE(dialog->correctionCheck()->isChecked());
         dialog->correctionCheck()->click();

@@ -4,7 +4,7 @@
 // the programs; the terminal is a stand-in from menu/bin that runs what it is given.
 #include "DesktopMenu.h"
 #include "FakePlatform.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
 #include "KeyboardDialog.h"
 #include "LnkFormat.h"
 #include "QtPlatform.h"
@@ -116,8 +116,9 @@ TEST(DesktopMenu, FnLetterStartsAConsoleProgramFromTheMenuInATerminal)
                                   {{QStringLiteral("0T"), QStringLiteral("Console Tool")}}));
     KeyboardDialog window(platform.services());
     window.OnInitDialog();
-    QTest::mouseClick(window.key(1062), Qt::LeftButton); // Fn
-    QTest::mouseClick(window.key(1020), Qt::LeftButton); // T
+    KeyboardView &keys = window.keyboardView();
+    QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.keyRect(keyIndexById(1062)).center()); // Fn
+    QTest::mouseClick(&keys, Qt::LeftButton, {}, keys.keyRect(keyIndexById(1020)).center()); // T
     ASSERT_EQ(platform.shellRequests.size(), 1);
     EXPECT_TRUE(platform.shellRequests[0].file.endsWith(QLatin1String("/System/Console Tool.lnk")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marks + QStringLiteral("/console")); }, 10000));

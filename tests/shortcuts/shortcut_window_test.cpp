@@ -136,7 +136,7 @@ TEST_F(Shortcuts, FnLetterLaunchesTheBoundProgram)
     EXPECT_EQ(fake.shellRequests[0].workingFolder, fake.startMenuFolder);
     EXPECT_EQ(fake.sounds.size(), 1);
     EXPECT_FALSE(window->controlsShown()); // the started program has the screen
-    EXPECT_EQ(window->state().fnOn, 0);
+    EXPECT_EQ(window->session().fnOn(), false);
 
     tap(1062);
     tap(2003);
@@ -144,7 +144,7 @@ TEST_F(Shortcuts, FnLetterLaunchesTheBoundProgram)
     ASSERT_EQ(fake.shellRequests.size(), 2);
     EXPECT_EQ(fake.shellRequests[1].file, fake.startMenuFolder + QStringLiteral("/Programs/Games/Chess.lnk"));
     EXPECT_EQ(fake.shellRequests[1].workingFolder, fake.startMenuFolder + QStringLiteral("/Programs/Games"));
-    EXPECT_EQ(window->state().shiftOn, 0);
+    EXPECT_EQ(window->session().shiftOn(), false);
     EXPECT_TRUE(text().isEmpty());
 }
 
@@ -154,7 +154,7 @@ TEST_F(Shortcuts, UnboundKeyAndFailedLaunch)
     tap(1017); // Fn + Q, unbound: nothing at all
     EXPECT_TRUE(fake.shellRequests.isEmpty());
     EXPECT_TRUE(fake.sounds.isEmpty());
-    EXPECT_EQ(window->state().fnOn, 0);
+    EXPECT_EQ(window->session().fnOn(), false);
 
     withDialog([](ShortcutDialog *dialog) { add(dialog, 0, u'N', QStringLiteral("Notes")); });
     fake.shellSucceeds = false;
@@ -172,7 +172,7 @@ TEST_F(Shortcuts, BindingsSurviveARestartAndAMissingProgramIsSilent)
     window.reset();
     window = std::make_unique<KeyboardDialog>(fake.services());
     window->OnInitDialog();
-    EXPECT_EQ(window->shortcuts().bindings, (QList<Binding>{{"0N", "Notes"}}));
+    EXPECT_EQ(window->shortcuts().table().bindings, (QList<Binding>{{"0N", "Notes"}}));
     tap(1062);
     tap(1014);
     EXPECT_TRUE(fake.shellRequests.isEmpty()); // Notes is no longer discovered

@@ -2,10 +2,15 @@
 // A keyboard window opened on the offscreen platform with fake platform services, in a
 // temporary folder that stands for the executable's folder.
 #include "FakePlatform.h"
-#include "KeyButton.h"
+#include "KeyboardView.h"
+#include "DocumentCommands.h"
 #include "KeyboardDialog.h"
+#include "SettingsCommands.h"
+#include "ShortcutCommands.h"
 #include "TextArea.h"
+#include "TypingSession.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -44,10 +49,19 @@ protected:
 
     void tap(int id)
     {
-        KeyButton *key = window->key(id);
-        ASSERT_NE(key, nullptr) << id;
-        QTest::mouseClick(key, Qt::LeftButton);
+        ASSERT_GE(keyIndexById(id), 0) << id;
+        QTest::mouseClick(&window->keyboardView(), Qt::LeftButton, {}, keyCentre(id));
         settle();
+    }
+    // The centre of a key in the keyboard view's coordinates.
+    QPoint keyCentre(int id) const { return window->keyboardView().keyRect(keyIndexById(id)).center(); }
+    QString caption(int id) const { return window->session().caption(keyIndexById(id)); }
+    // What a screen reader reads as the key's name.
+    QString spokenName(int id) const
+    {
+        QAccessibleInterface *keys = QAccessible::queryAccessibleInterface(&window->keyboardView());
+        QAccessibleInterface *key = keys ? keys->child(keyIndexById(id)) : nullptr;
+        return key ? key->text(QAccessible::Name) : QString();
     }
     // Taps the letter and symbol keys that type the given text (small letters, ".", " ").
     void type(const QString &keysText)

@@ -1,117 +1,128 @@
-// Typing by tapping keys of the real window.
+// The keyboard window and the typing engine agree: real mouse events on the window's keys give
+// what the same taps give through wendrel-type, and the window's own editing (a caret placed
+// in the text, a physical keyboard) stays in step with the engine. The typing rules themselves
+// are tested on the engine (tests/engine).
+#include "SessionScript.h"
 #include "WindowFixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 
 using namespace wendrel;
 using namespace wendrel::test;
 
-class Typing : public WindowTest {};
+namespace {
 
-TEST_F(Typing, SentenceWithAutomaticCapitalsAndTheLoneI)
+class Typing : public WindowTest {
+protected:
+    // Taps keys by their wendrel-type names through mouse events on the window's keys.
+    void tapNames(const QStringList &names)
+    {
+        for (const QString &name : names) {
+            const int index = SessionScript::keyByName(name);
+            ASSERT_GE(index, 0) << name.toStdString();
+            tap(keyTable()[size_t(index)].id);
+        }
+    }
+    // The same keys through wendrel-type: its answer to "state".
+    static QJsonObject typeThrough(const QStringList &names)
+    {
+        QByteArray input;
+        for (const QString &name : names)
+            input += "key " + name.toUtf8() + '\n';
+        input += "state\n";
+        QProcess process;
+        process.start(QStringLiteral(WENDREL_TYPE), {});
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    }
+    QString documentText() const { return window->session().plainText(); }
+};
+
+TEST_F(Typing, MouseTapsOnTheWindowGiveWhatWendrelTypeGives)
+{
+    const QStringList sequences[] = {
+        QStringLiteral("h e l l o . Space i Space a m").split(u' '),
+        QStringLiteral("s o Space i Space BackSpace Enter x").split(u' '),
+        QStringLiteral("Shift 7 Caps a Shift a Caps - Shift / pad/ pad- pad.").split(u' '),
+        QStringLiteral("2 + 3 * 4 Fn = Space 1 pad/ 0 Fn = Fn q Fn Shift q b").split(u' '),
+        QStringLiteral("a b Fn Save Fn Load Enter ` \\ [ ] ; ' , ( ) = BackSpace").split(u' '),
+    };
+    for (const QStringList &names : sequences) {
+        window->session().reset();
+        tapNames(names);
+        const QJsonObject expected = typeThrough(names);
+        const std::string what = names.join(u' ').toStdString();
+        EXPECT_EQ(documentText(), expected[QStringLiteral("text")].toString()) << what;
+        EXPECT_EQ(window->session().caret(), expected[QStringLiteral("caret")].toInt()) << what;
+        EXPECT_EQ(window->session().shiftOn(), expected[QStringLiteral("shift")].toBool()) << what;
+        EXPECT_EQ(window->session().capsOn(), expected[QStringLiteral("caps")].toBool()) << what;
+        EXPECT_EQ(window->session().fnOn(), expected[QStringLiteral("fn")].toBool()) << what;
+        // What the text area shows is the engine's text, its caret the engine's caret.
+        QString shown = text();
+        EXPECT_EQ(shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")), documentText()) << what;
+        EXPECT_EQ(window->textArea().widget()->textCursor().position(), window->session().caret()) << what;
+    }
+}
+
+TEST_F(Typing, OneSoundATypedKeyAndCaptionsOnTheKeys)
 {
     type(QStringLiteral("hello. i am"));
     EXPECT_EQ(text(), QStringLiteral("Hello. I am"));
-    EXPECT_EQ(fake.sounds.size(), 11); // one sound per tap
+    EXPECT_EQ(fake.sounds.size(), 11);
+    tap(2003);
+    EXPECT_EQ(caption(1000), QStringLiteral("A"));
+    EXPECT_EQ(caption(1038), QStringLiteral("&"));
+    EXPECT_EQ(spokenName(1038), QStringLiteral("&"));
+    tap(1038);
+    EXPECT_EQ(caption(1038), QStringLiteral("7"));
+    EXPECT_EQ(spokenName(1038), QStringLiteral("7"));
+    tap(1062);
+    EXPECT_EQ(caption(1088), QStringLiteral("Copy"));
+    EXPECT_EQ(spokenName(1087), QStringLiteral("Paste"));
 }
 
-TEST_F(Typing, BackSpaceUndoesTheCorrectionsItFollows)
-{
-    type(QStringLiteral("h"));
-    tap(1065);
-    EXPECT_EQ(text(), QStringLiteral("h"));
-    tap(1065);
-    EXPECT_EQ(text(), QString());
-
-    type(QStringLiteral("so i "));
-    EXPECT_EQ(text(), QStringLiteral("So I "));
-    tap(1065);
-    EXPECT_EQ(text(), QStringLiteral("So i "));
-}
-
-TEST_F(Typing, BackSpaceAfterACaretMoveDeletesAsUsual)
+TEST_F(Typing, ACaretPlacedInTheTextAreaIsWhereKeysType)
 {
     type(QStringLiteral("hello. w"));
-    window->textArea().setSelection(6, 6);
-    tap(1065);
+    QPlainTextEdit *edit = window->textArea().widget();
+    QTextCursor cursor = edit->textCursor();
+    cursor.setPosition(6);
+    edit->setTextCursor(cursor); // as a tap in the text puts it
+    EXPECT_EQ(window->session().caret(), 6);
+    tap(1065); // no correction left to undo here: an ordinary BackSpace
     EXPECT_EQ(text(), QStringLiteral("Hello W"));
-}
-
-TEST_F(Typing, EnterStartsALineWithACapital)
-{
-    type(QStringLiteral("ab"));
-    tap(1031);
-    type(QStringLiteral("c"));
-    EXPECT_EQ(text(), QStringLiteral("Ab\r\nC"));
-    EXPECT_EQ(window->textArea().readSelection(), std::make_pair(qsizetype(5), qsizetype(5)));
-}
-
-TEST_F(Typing, ShiftTypesOneCapitalOrSymbolAndRelabels)
-{
-    tap(2003);
-    EXPECT_EQ(window->state().shiftOn, 1);
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("A"));
-    EXPECT_EQ(window->key(1038)->caption(), QStringLiteral("&"));
-    EXPECT_EQ(window->key(1061)->caption(), QStringLiteral("+")); // ignores Shift
-    tap(1038);
-    EXPECT_EQ(text(), QStringLiteral("&"));
-    EXPECT_EQ(window->state().shiftOn, 0);
-    EXPECT_EQ(window->key(1038)->caption(), QStringLiteral("7"));
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("a"));
-    // The released Shift runs its own after-tap steps: it lights too.
-    EXPECT_EQ(window->state().litFlags[size_t(keyIndexById(2003))], 1);
-}
-
-TEST_F(Typing, ShiftAndCapsTogetherTypeSmallLetters)
-{
-    type(QStringLiteral("x ")); // not at the start of the text
-    tap(1043);
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("A"));
-    tap(2003);
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("a"));
     tap(1000);
-    EXPECT_EQ(text(), QStringLiteral("X a"));
-    EXPECT_EQ(window->key(1000)->caption(), QStringLiteral("A")); // Caps alone again
-    tap(1000);
-    EXPECT_EQ(text(), QStringLiteral("X aA"));
+    EXPECT_EQ(text(), QStringLiteral("Helloa W"));
+    EXPECT_EQ(edit->textCursor().position(), 6);
 }
 
-TEST_F(Typing, CapsAtTheStartTypesACapitalThatBackSpaceDeletes)
-{
-    tap(1043);
-    tap(1000);
-    EXPECT_FALSE(window->state().typing.corrected);
-    tap(1065);
-    EXPECT_EQ(text(), QString());
-}
-
-TEST_F(Typing, FnRelabelsLoadAndSaveAndEndsWithATypedKey)
-{
-    tap(1062);
-    EXPECT_EQ(window->key(1088)->caption(), QStringLiteral("Copy"));
-    EXPECT_EQ(window->key(1087)->caption(), QStringLiteral("Paste"));
-    tap(2003);
-    tap(1038);
-    EXPECT_EQ(text(), QStringLiteral("&"));
-    EXPECT_EQ(window->state().fnOn, 0);
-    EXPECT_EQ(window->state().shiftOn, 0);
-    EXPECT_EQ(window->key(1088)->caption(), QStringLiteral("Save"));
-}
-
-TEST_F(Typing, FnLetterTypesNothingAndEndsFn)
-{
-    tap(1043); // Caps plays no part
-    tap(1062);
-    tap(1017);
-    EXPECT_EQ(text(), QString());
-    EXPECT_EQ(window->state().fnOn, 0);
-    EXPECT_EQ(window->state().capsOn, 1);
-}
-
-TEST_F(Typing, SelectionIsReplacedUnchanged)
+TEST_F(Typing, ASelectionMadeInTheTextAreaIsReplaced)
 {
     setText(QStringLiteral("hello"), 0);
     window->textArea().setSelection(0, -1);
+    EXPECT_EQ(window->session().anchor(), 0);
+    EXPECT_EQ(window->session().caret(), 5);
     tap(1000);
     EXPECT_EQ(text(), QStringLiteral("a"));
+}
+
+TEST_F(Typing, APhysicalKeyboardTypesIntoTheSameText)
+{
+    QPlainTextEdit *edit = window->textArea().widget();
+    QTest::keyClicks(edit, QStringLiteral("ok."));
+    settle();
+    EXPECT_EQ(window->session().plainText(), QStringLiteral("ok."));
+    EXPECT_EQ(window->session().caret(), 3);
+    type(QStringLiteral(" w")); // the assistant reads what the keyboard typed
+    EXPECT_EQ(text(), QStringLiteral("ok. W"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    type(QStringLiteral("x"));
+    EXPECT_EQ(text(), QStringLiteral("ok. W\r\nX"));
 }
 
 TEST_F(Typing, LongTextsWorkLikeShortOnes)
@@ -140,3 +151,5 @@ TEST_F(Typing, PositionsCountLineBreaksAsTwoCharacters)
     area.setSelection(3, 3); // inside a line break: the end of its line
     EXPECT_EQ(area.readSelection().first, 2);
 }
+
+} // namespace

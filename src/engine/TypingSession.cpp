@@ -1,0 +1,658 @@
+#include "TypingSession.h"
+
+#include "Clipboard.h"
+#include "CompletionEngine.h"
+#include "FormulaEvaluator.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace wendrel {
+
+namespace {
+
+constexpr char16_t backSpace = 8;
+constexpr char16_t lineFeed = 10;
+constexpr char16_t carriageReturn = 13;
+constexpr char16_t paragraphSeparator = 0x2029;
+
+// A formula that starts at the beginning of the text is taken only when it is short: a long
+// text without a space or line break is not a formula.
+constexpr int maxHeadWithoutBreak = 256;
+
+// Enough text before the caret for the word being typed and the one before it.
+constexpr int completionContextLength = 2 * LearnedWords::maxWordLength + 16;
+
+bool endsWord(QChar ch)
+{
+    return !ch.isLetterOrNumber() && !ch.isMark() && ch != u'\'' && ch != QChar(0x2019);
+}
+
+} // namespace
+
+// Every public entry point that may change the text, the caret or the keys runs as one
+// operation: the caret's and the candidates' notifications go out once, at its end.
+class TypingSession::Operation {
+public:
+    explicit Operation(TypingSession &session) : session(session)
+    {
+        if (session.depth++ == 0) {
+            session.textEdited = false;
+            session.caretAtStart = session.cursor.position();
+            session.anchorAtStart = session.cursor.anchor();
+        }
+    }
+    ~Operation()
+    {
+        if (--session.depth == 0)
+            session.endOperation();
+    }
+    Operation(const Operation &) = delete;
+    Operation &operator=(const Operation &) = delete;
+
+private:
+    TypingSession &session;
+};
+
+TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
+    : QObject(parent), clock(clock), clipboard(clipboard), doc(std::make_unique<QTextDocument>())
+{
+    doc->setUndoRedoEnabled(true);
+    cursor = QTextCursor(doc.get());
+    // Edits made by others (the window's text area typed on with a physical keyboard) are
+    // noticed here: completion learns from them too.
+    connect(doc.get(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i)
+        captions[i] = keyCaption(table[i], false, false, false);
+}
+
+TypingSession::~TypingSession()
+{
+    if (litTimer)
+        clock.cancel(litTimer);
+    disconnect(doc.get(), nullptr, this, nullptr);
+}
+
+void TypingSession::endOperation()
+{
+    const bool caretMoved = cursor.position() != caretAtStart || cursor.anchor() != anchorAtStart;
+    if (caretMoved || textEdited)
+        refreshCandidates();
+    const bool edited = textEdited;
+    textEdited = false;
+    if (caretMoved || edited)
+        emit caretChanged();
+}
+
+// --- Options ---------------------------------------------------------------------------------
+
+void TypingSession::setCompletion(CompletionEngine *engine)
+{
+    completionEngine = engine;
+    refreshCandidates();
+}
+
+// --- Touches ---------------------------------------------------------------------------------
+
+int TypingSession::keyAt(QPointF point)
+{
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const KeyRect &r = table[i].rect;
+        if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
+            return int(i);
+    }
+    return -1;
+}
+
+QPointF TypingSession::keyCentre(int keyIndex)
+{
+    const KeyRect &r = keyTable()[size_t(keyIndex)].rect;
+    // The Enter key reaches past the layout's right edge: its centre is still inside.
+    return QPointF(r.x + r.width / 2.0, r.y + r.height / 2.0);
+}
+
+int TypingSession::pressedKey() const
+{
+    return touch.down && pressShown ? touch.pressKey : -1;
+}
+
+void TypingSession::press(QPointF point)
+{
+    Operation operation(*this);
+    if (touch.down && pressShown && touch.pressKey >= 0)
+        changeKey(touch.pressKey); // an unfinished touch is abandoned: no tap
+    touch = Touch{point, clock.now(), keyAt(point), point, clock.now(), true};
+    pressShown = touch.pressKey >= 0;
+    if (touch.pressKey >= 0) {
+        // A pressed push button becomes the default button, as on the handheld.
+        defaultLook[size_t(touch.pressKey)] = true;
+        changeKey(touch.pressKey);
+    }
+}
+
+void TypingSession::move(QPointF point)
+{
+    if (!touch.down)
+        return;
+    touch.point = point;
+    touch.time = clock.now();
+    // Like a push button, the key shows pressed only while the touch is on it.
+    const bool onKey = touch.pressKey >= 0 && keyAt(point) == touch.pressKey;
+    if (onKey != pressShown) {
+        pressShown = onKey;
+        changeKey(touch.pressKey);
+    }
+}
+
+void TypingSession::release(QPointF point)
+{
+    if (!touch.down)
+        return;
+    Operation operation(*this);
+    touch.point = point;
+    touch.time = clock.now();
+    touch.down = false;
+    const int key = touch.pressKey;
+    if (key >= 0 && pressShown)
+        changeKey(key);
+    pressShown = false;
+    if (key >= 0 && keyAt(point) == key) {
+        tapped = touch;
+        onKeyTapped(key);
+    }
+}
+
+void TypingSession::cancelTouch()
+{
+    if (!touch.down)
+        return;
+    Operation operation(*this);
+    touch.down = false;
+    if (touch.pressKey >= 0 && pressShown)
+        changeKey(touch.pressKey);
+    pressShown = false;
+}
+
+void TypingSession::tapKey(int keyIndex)
+{
+    if (keyIndex < 0 || keyIndex >= keyCount)
+        return;
+    const QPointF centre = keyCentre(keyIndex);
+    press(centre);
+    release(centre);
+}
+
+// --- Key dispatch ----------------------------------------------------------------------------
+
+void TypingSession::onKeyTapped(int keyIndex)
+{
+    Operation operation(*this);
+    const KeyDef &key = keyTable()[size_t(keyIndex)];
+    switch (key.role) {
+    case KeyRole::Letter: letterKey(key, keyIndex); break;
+    case KeyRole::ShiftKey:
+    case KeyRole::Character: characterKey(key, keyIndex); break;
+    case KeyRole::Equals: onEqualsKey(); break;
+    case KeyRole::Shift: onShift(); break;
+    case KeyRole::Caps: onCaps(); break;
+    case KeyRole::Fn: onFn(); break;
+    case KeyRole::Load:
+        if (fn) {
+            pasteClipboard();
+        } else {
+            command(SessionCommand::Kind::Load, keyIndex);
+        }
+        break;
+    case KeyRole::Save:
+        if (fn) {
+            copyAllText();
+            emit soundRequested();
+            onFn();
+            emit focusRequested();
+            afterTap(keyIndex);
+        } else {
+            command(SessionCommand::Kind::Save, keyIndex);
+        }
+        break;
+    case KeyRole::Shortcut: command(SessionCommand::Kind::Shortcut, keyIndex); break;
+    case KeyRole::Options: command(SessionCommand::Kind::Options, keyIndex); break;
+    case KeyRole::Exit: command(SessionCommand::Kind::Exit, keyIndex); break;
+    case KeyRole::Help: command(SessionCommand::Kind::Help, keyIndex); break;
+    }
+}
+
+void TypingSession::command(SessionCommand::Kind kind, int keyIndex, const QString &keyName, const QString &caption)
+{
+    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? captions[size_t(keyIndex)] : caption});
+}
+
+void TypingSession::letterKey(const KeyDef &key, int keyIndex)
+{
+    if (!fn) {
+        typeChar(shift == caps ? key.typed : key.shifted);
+    } else {
+        // In Fn mode a letter starts the program bound to it; Caps plays no part.
+        const bool withShift = shift;
+        const QString letter(QChar(key.shifted));
+        command(SessionCommand::Kind::Program, keyIndex, (withShift ? u'1' : u'0') + letter,
+                (withShift ? QStringLiteral("Fn+Shift+") : QStringLiteral("Fn+")) + letter);
+        onFn();
+        if (withShift)
+            onShift();
+    }
+    afterTap(keyIndex);
+}
+
+void TypingSession::characterKey(const KeyDef &key, int keyIndex)
+{
+    const bool shifted = key.role == KeyRole::ShiftKey && shift;
+    typeChar(shifted ? key.shifted : key.typed);
+    afterTap(keyIndex);
+}
+
+// What the typing assistant sees: the text as the handheld's edit control held it, a line
+// break being the two characters 13, 10. Only the characters next to the caret are read.
+TypingContext TypingSession::typingContext() const
+{
+    TypingContext context;
+    context.hasSelection = cursor.hasSelection();
+    context.length = doc->characterCount() - 1 + doc->blockCount() - 1;
+    const int position = cursor.selectionStart();
+    const QTextBlock block = doc->findBlock(position);
+    const int offset = position - block.position();
+    const bool firstBlock = !block.previous().isValid();
+    context.caret = position + block.blockNumber();
+    auto at = [&](int blockOffset) { return doc->characterAt(block.position() + blockOffset).unicode(); };
+    if (offset >= 2) {
+        context.before1 = at(offset - 1);
+        context.before2 = at(offset - 2);
+    } else if (offset == 1) {
+        context.before1 = at(0);
+        context.before2 = firstBlock ? 0 : lineFeed;
+    } else if (!firstBlock) {
+        context.before1 = lineFeed;
+        context.before2 = carriageReturn;
+    }
+    return context;
+}
+
+void TypingSession::postChar(char16_t ch)
+{
+    if (ch == backSpace) {
+        if (cursor.hasSelection())
+            cursor.removeSelectedText();
+        else
+            cursor.deletePreviousChar();
+    } else if (ch == lineFeed) {
+        cursor.insertBlock();
+    } else {
+        cursor.insertText(QString(QChar(ch)));
+    }
+    textEdited = true;
+    if (ch != backSpace)
+        learnAfter(cursor.position());
+}
+
+void TypingSession::typeChar(char16_t ch)
+{
+    Operation operation(*this);
+    const TypingDecision decision = decideTyping(typingContext(), typing, ch);
+    typing = decision.state;
+    cursor.beginEditBlock();
+    if (decision.handled) {
+        for (char16_t posted : decision.posts)
+            postChar(posted);
+    }
+    emit soundRequested();
+    if (!decision.handled)
+        postChar(ch);
+    cursor.endEditBlock();
+    emit focusRequested();
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+}
+
+void TypingSession::relabelKeys()
+{
+    QList<int> changed;
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        QString next = keyCaption(table[i], upperLabels, shift, fn);
+        if (next != captions[i]) {
+            captions[i] = std::move(next);
+            changed.append(int(i));
+        }
+    }
+    if (!changed.isEmpty())
+        emit keysChanged(changed);
+}
+
+void TypingSession::showLowerCaseLabels()
+{
+    upperLabels = false;
+    relabelKeys();
+}
+
+void TypingSession::showUpperCaseLabels()
+{
+    upperLabels = true;
+    relabelKeys();
+}
+
+void TypingSession::onShift()
+{
+    Operation operation(*this);
+    shift = !shift;
+    // Letters read capitals when exactly one of Shift and Caps is on; relabelling also gives
+    // the twenty Shift keys their captions for the new state.
+    if (shift == caps)
+        showLowerCaseLabels();
+    else
+        showUpperCaseLabels();
+    const int key = keyIndexByRole(KeyRole::Shift);
+    changeKey(key); // its mode colour
+    afterTap(key);
+}
+
+void TypingSession::onCaps()
+{
+    Operation operation(*this);
+    caps = !caps;
+    if (caps)
+        showUpperCaseLabels();
+    else
+        showLowerCaseLabels();
+    const int key = keyIndexByRole(KeyRole::Caps);
+    changeKey(key);
+    afterTap(key);
+}
+
+void TypingSession::onFn()
+{
+    Operation operation(*this);
+    fn = !fn;
+    relabelKeys(); // "Save"/"Load" read "Copy"/"Paste" in Fn mode
+    emit focusRequested();
+    const int key = keyIndexByRole(KeyRole::Fn);
+    changeKey(key);
+    afterTap(key);
+}
+
+void TypingSession::onEqualsKey()
+{
+    Operation operation(*this);
+    const int equalsKey = keyIndexByRole(KeyRole::Equals);
+    if (!fn) {
+        typeChar(u'=');
+        afterTap(equalsKey);
+        return;
+    }
+    // The formula ends at the selection's start and begins after the last space or line
+    // break, so it lies within the caret's line: only that line is read.
+    const int start = cursor.selectionStart();
+    const QTextBlock block = doc->findBlock(start);
+    const QString head = block.text().left(start - block.position());
+    const qsizetype space = head.lastIndexOf(u' ');
+    const bool atTextStart = space < 0 && !block.previous().isValid();
+    if (!(atTextStart && head.size() >= maxHeadWithoutBreak)) {
+        QString formula = head.mid(space + 1);
+        const bool typedEquals = formula.endsWith(u'=');
+        if (typedEquals)
+            formula.chop(1);
+        FormulaEvaluator evaluator(formula);
+        evaluator.Evaluate();
+        if (evaluator.result != QLatin1String("Error")) {
+            // The result goes in as typed characters but past the typing assistant.
+            cursor.beginEditBlock();
+            if (!typedEquals)
+                postChar(u'=');
+            for (QChar ch : std::as_const(evaluator.result))
+                postChar(ch.unicode());
+            cursor.endEditBlock();
+        }
+    }
+    onFn();
+    emit focusRequested();
+    afterTap(equalsKey);
+}
+
+void TypingSession::copyAllText()
+{
+    Operation operation(*this);
+    if (doc->isEmpty())
+        return;
+    const int start = cursor.selectionStart();
+    clipboard.setText(plainText());
+    cursor.setPosition(start);
+}
+
+void TypingSession::pasteClipboard()
+{
+    Operation operation(*this);
+    const QString pasted = clipboard.text();
+    if (!pasted.isEmpty()) {
+        cursor.insertText(pasted); // a "\n", "\r\n" or "\r" becomes a line break
+        textEdited = true;
+    }
+    emit soundRequested();
+    onFn();
+    emit focusRequested();
+    clearDefaultStyle(keyIndexByRole(KeyRole::Load)); // Paste never lights
+}
+
+// --- Looks -----------------------------------------------------------------------------------
+
+void TypingSession::changeKey(int keyIndex)
+{
+    emit keysChanged({keyIndex});
+}
+
+void TypingSession::clearDefaultStyle(int keyIndex)
+{
+    if (keyIndex < 0 || keyIndex >= keyCount || !defaultLook[size_t(keyIndex)])
+        return;
+    defaultLook[size_t(keyIndex)] = false;
+    changeKey(keyIndex);
+}
+
+void TypingSession::afterTap(int keyIndex)
+{
+    clearDefaultStyle(keyIndex);
+    if (lightOn && keyTable()[size_t(keyIndex)].lights) {
+        lit[size_t(keyIndex)] = true;
+        // Timer 1 restarts: all keys lit together go dark together, after the last of them.
+        if (litTimer)
+            clock.cancel(litTimer);
+        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
+        changeKey(keyIndex);
+    }
+}
+
+void TypingSession::onLitTimer()
+{
+    litTimer = 0;
+    QList<int> changed;
+    for (int i = 0; i < keyCount; ++i) {
+        if (lit[size_t(i)]) {
+            lit[size_t(i)] = false;
+            defaultLook[size_t(i)] = false;
+            changed.append(i);
+        }
+    }
+    if (!changed.isEmpty())
+        emit keysChanged(changed);
+}
+
+Rgb TypingSession::keyColour(int keyIndex) const
+{
+    const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (lit[size_t(keyIndex)])
+        return litColour;
+    const bool modeOn = (key.role == KeyRole::Fn && fn) || (key.role == KeyRole::Caps && caps)
+        || (key.role == KeyRole::Shift && shift);
+    return modeOn ? modeColour : key.face;
+}
+
+Rgb TypingSession::onControlColour(int keyIndex)
+{
+    // A lit key drawn again (the window uncovered) stays lit 65 ms from this drawing.
+    if (lit[size_t(keyIndex)]) {
+        if (litTimer)
+            clock.cancel(litTimer);
+        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
+    }
+    return keyColour(keyIndex);
+}
+
+// --- Word completion ---------------------------------------------------------------------------
+
+// The text before a position, enough of it for completion; a line break reads as 10.
+QString TypingSession::textBefore(int position) const
+{
+    const QTextBlock block = doc->findBlock(position);
+    QString before = block.text().left(position - block.position());
+    if (before.size() < completionContextLength && block.previous().isValid())
+        before = block.previous().text().right(completionContextLength) + u'\n' + before;
+    return before.right(completionContextLength);
+}
+
+void TypingSession::refreshCandidates()
+{
+    QStringList next;
+    if (completionEngine && !cursor.hasSelection())
+        next = completionEngine->candidates(textBefore(cursor.position()), caps);
+    if (next != shownCandidates) {
+        shownCandidates = next;
+        emit candidatesChanged();
+    }
+}
+
+// The character before position was just typed: if it ends a word, that word is learned.
+void TypingSession::learnAfter(int position)
+{
+    if (!completionEngine || position <= 0)
+        return;
+    QChar typed = doc->characterAt(position - 1);
+    if (typed == QChar(paragraphSeparator))
+        typed = QChar(lineFeed);
+    if (!endsWord(typed))
+        return;
+    const quint64 before = completionEngine->learned().total();
+    completionEngine->learnFinishedWord(textBefore(position));
+    if (completionEngine->learned().total() != before)
+        emit wordsLearned();
+}
+
+void TypingSession::onContentsChange(int position, int removed, int added)
+{
+    if (depth > 0)
+        return; // the session's own edits learn as they are made
+    // Typed in the text area itself: one character that ends a word teaches it, as a key does.
+    if (removed == 0 && added == 1)
+        learnAfter(position + 1);
+    refreshCandidates();
+}
+
+void TypingSession::pick(int cell)
+{
+    Operation operation(*this);
+    const QString word = shownCandidates.value(cell);
+    if (word.isEmpty() || !completionEngine || cursor.hasSelection())
+        return;
+    emit soundRequested();
+    emit candidatePicked(cell);
+    const auto replacement = completionEngine->accept(textBefore(cursor.position()), word);
+    if (!replacement)
+        return;
+    // One edit: the typed letters give way to the word and a space (one undo step too).
+    cursor.setPosition(cursor.position() - int(replacement->removeCount), QTextCursor::KeepAnchor);
+    cursor.insertText(replacement->text);
+    textEdited = true;
+    emit wordsLearned();
+    // As after a word and a space typed by hand: no correction to undo, Shift and Fn released.
+    typing.corrected = false;
+    typing.iRestored = false;
+    emit focusRequested();
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+}
+
+// --- The text --------------------------------------------------------------------------------
+
+void TypingSession::setSelection(int anchor, int caret)
+{
+    Operation operation(*this);
+    const int end = doc->characterCount() - 1;
+    cursor.setPosition(std::clamp(anchor, 0, end));
+    cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
+}
+
+QString TypingSession::plainText() const
+{
+    QString text = doc->toRawText();
+    text.replace(QChar(paragraphSeparator), QChar(lineFeed));
+    return text;
+}
+
+void TypingSession::replaceAll(const QString &text)
+{
+    Operation operation(*this);
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.setPosition(0);
+    textEdited = true;
+}
+
+void TypingSession::insertText(const QString &text)
+{
+    Operation operation(*this);
+    cursor.insertText(text);
+    textEdited = true;
+}
+
+void TypingSession::undo()
+{
+    Operation operation(*this);
+    doc->undo(&cursor);
+    textEdited = true;
+}
+
+void TypingSession::redo()
+{
+    Operation operation(*this);
+    doc->redo(&cursor);
+    textEdited = true;
+}
+
+void TypingSession::reset()
+{
+    Operation operation(*this);
+    doc->clear();
+    doc->clearUndoRedoStacks();
+    cursor = QTextCursor(doc.get());
+    textEdited = true;
+    if (litTimer) {
+        clock.cancel(litTimer);
+        litTimer = 0;
+    }
+    typing = TypingState{};
+    shift = caps = fn = false;
+    lit.fill(false);
+    defaultLook.fill(false);
+    touch = tapped = Touch{};
+    pressShown = false;
+    upperLabels = false;
+    relabelKeys();
+    QList<int> all;
+    for (int i = 0; i < keyCount; ++i)
+        all.append(i);
+    emit keysChanged(all);
+}
+
+} // namespace wendrel

@@ -1,0 +1,212 @@
+#pragma once
+// The typing engine: one typing session's text, caret and selection, the modifiers and the
+// relabelling of keys, the typing assistant, the formula key, the lit keys and word
+// completion's hook, without a widget. The keyboard window, wendrel-type and the tests drive
+// it with touches and taps in the 240 x 320 layout and show what it tells them.
+//
+// The text lives in a QTextDocument (the window's text area shows the same document) and is
+// edited only through QTextCursor, so that the document's undo stack sees every edit and no
+// edit copies the whole text. Positions are the document's: a line break counts one.
+#include "KeyTable.h"
+#include "SessionClock.h"
+#include "TypingAssistant.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QRectF>
+#include <QStringList>
+#include <QTextCursor>
+#include <array>
+#include <memory>
+
+class QTextDocument;
+
+namespace wendrel {
+
+class Clipboard;
+class CompletionEngine;
+
+// A key whose action lies outside the text: a dialog, the help page, the end, a program.
+struct SessionCommand {
+    enum class Kind { Load, Save, Shortcut, Options, Exit, Help, Program };
+    Kind kind = Kind::Load;
+    int keyIndex = -1; // the tapped key, in keyTable()
+    QString keyName;   // Program: "0A" to "0Z" (Fn + letter), "1A" to "1Z" (Fn + Shift + letter)
+    QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
+};
+
+// One cell of a long-press popup: its text and its rectangle in the layout.
+struct PopupCell {
+    QString text;
+    QRectF rect;
+};
+
+// One touch, from press to release, in layout coordinates and session time.
+struct Touch {
+    QPointF pressPoint;
+    qint64 pressTime = 0;
+    int pressKey = -1;   // key under the press, -1 for none
+    QPointF point;       // where it is now (or was released)
+    qint64 time = 0;
+    bool down = false;   // between press and release
+};
+
+class TypingSession : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int keyCount = 66;
+    static constexpr int litMs = 65; // timer 1: how long a tapped key stays lit
+    static constexpr int candidateCount = 3;
+
+    TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent = nullptr);
+    ~TypingSession() override;
+
+    // --- Options -------------------------------------------------------------------------
+    // Visual response: a tapped key is lit for a moment (on at start, as in a fresh config).
+    void setLightFlag(bool on) { lightOn = on; }
+    bool lightFlag() const { return lightOn; }
+    // Word completion's engine, or nullptr when completion is off. The session does not own
+    // it; candidates are computed after each change while it is set.
+    void setCompletion(CompletionEngine *engine);
+    CompletionEngine *completion() const { return completionEngine; }
+    // Correction of typing errors at a word's end (used by the tap decoder).
+    void setCorrection(bool on) { correctionOn = on; }
+    bool correction() const { return correctionOn; }
+
+    // --- Input ---------------------------------------------------------------------------
+    // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
+    // on the same key is a tap of that key.
+    void press(QPointF layoutPoint);
+    void move(QPointF layoutPoint);
+    void release(QPointF layoutPoint);
+    // The window system took the touch away: it ends without a tap.
+    void cancelTouch();
+    // A tap at the key's centre (also what a screen reader's press action does).
+    void tapKey(int keyIndex);
+    // A tap on candidate cell (0 to 2) of the strip; an empty cell does nothing.
+    void pick(int cell);
+    // The key under a layout point, as an index of keyTable(); -1 outside every key.
+    static int keyAt(QPointF layoutPoint);
+    static QPointF keyCentre(int keyIndex);
+    const Touch &currentTouch() const { return touch; }
+    const Touch &lastTap() const { return tapped; }
+
+    // --- Key dispatch and the handlers -----------------------------------------------------
+    void onKeyTapped(int keyIndex);
+    void typeChar(char16_t ch);
+    void onShift();
+    void onCaps();
+    void onFn();
+    void onEqualsKey();
+    void showLowerCaseLabels();
+    void showUpperCaseLabels();
+    // Copy (Fn + Save): the whole text to the clipboard, the caret to the selection's start.
+    void copyAllText();
+    // Paste (Fn + Load): the clipboard's text replaces the selection or goes in at the caret.
+    void pasteClipboard();
+    // Takes the default-button look off a key.
+    void clearDefaultStyle(int keyIndex);
+    // The steps every key's handler ends with: no default look, and lit with visual response.
+    void afterTap(int keyIndex);
+
+    // --- What views show ----------------------------------------------------------------------
+    QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
+    // The colour rule: lit colour, the mode colour of an active modifier, else the face.
+    // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
+    Rgb keyColour(int keyIndex) const;
+    Rgb onControlColour(int keyIndex);
+    bool isLit(int keyIndex) const { return lit[size_t(keyIndex)]; }
+    bool hasDefaultLook(int keyIndex) const { return defaultLook[size_t(keyIndex)]; }
+    // The key drawn pressed: the touch is down and still on the key it went down on.
+    int pressedKey() const;
+    bool isLitTimerRunning() const { return litTimer != 0; }
+    bool shiftOn() const { return shift; }
+    bool capsOn() const { return caps; }
+    bool fnOn() const { return fn; }
+    bool upperCaseLabels() const { return upperLabels; }
+    const TypingState &typingState() const { return typing; }
+    // Inside one of the session's own operations (its edits are not finished yet).
+    bool isBusy() const { return depth > 0; }
+    QStringList candidates() const { return shownCandidates; }
+    QList<PopupCell> popup() const { return popupCells; }
+
+    // --- The text -----------------------------------------------------------------------------
+    QTextDocument *document() const { return doc.get(); }
+    const QTextCursor &textCursor() const { return cursor; }
+    int caret() const { return cursor.position(); }
+    int anchor() const { return cursor.anchor(); }
+    // Positions are clamped to the text.
+    void setSelection(int anchor, int caret);
+    // The whole text, line breaks as "\n" (the document's raw text: no-break spaces stay).
+    QString plainText() const;
+    // Replaces the whole text as one undoable edit (Load); the caret goes to the start.
+    void replaceAll(const QString &text);
+    // Inserts at the caret, replacing the selection, as one undoable edit.
+    void insertText(const QString &text);
+    void undo();
+    void redo();
+    // A new empty text without undo history; modifiers, lit keys and the typing assistant as
+    // at start. Options and what completion has learned stay.
+    void reset();
+
+signals:
+    // Captions or looks of these keys changed: a view repaints them.
+    void keysChanged(const QList<int> &keyIndexes);
+    void candidatesChanged();
+    void popupChanged();
+    // The caret or the selection moved, or the session edited the text: a view keeps its own
+    // cursor in step and the caret in sight.
+    void caretChanged();
+    // Play the chosen key sound.
+    void soundRequested();
+    // The text area should have the input focus.
+    void focusRequested();
+    void commandRequested(const SessionCommand &command);
+    // Candidate cell picked (a view lights it with visual response).
+    void candidatePicked(int cell);
+    // Completion learned a word: the learned words want saving.
+    void wordsLearned();
+
+private:
+    class Operation;
+
+    void letterKey(const KeyDef &key, int keyIndex);
+    void characterKey(const KeyDef &key, int keyIndex);
+    void command(SessionCommand::Kind kind, int keyIndex, const QString &keyName = {}, const QString &caption = {});
+    void relabelKeys();
+    void postChar(char16_t ch);
+    TypingContext typingContext() const;
+    void onLitTimer();
+    void changeKey(int keyIndex);
+    void refreshCandidates();
+    QString textBefore(int position) const;
+    void learnAfter(int position);
+    void onContentsChange(int position, int removed, int added);
+    void endOperation();
+
+    SessionClock &clock;
+    Clipboard &clipboard;
+    std::unique_ptr<QTextDocument> doc;
+    QTextCursor cursor;
+    TypingState typing;
+    bool shift = false, caps = false, fn = false;
+    bool upperLabels = false;
+    bool lightOn = true;
+    bool correctionOn = false;
+    std::array<QString, keyCount> captions;
+    std::array<bool, keyCount> lit{};
+    std::array<bool, keyCount> defaultLook{};
+    int litTimer = 0; // clock id, 0 when not running
+    Touch touch, tapped;
+    bool pressShown = false;
+    CompletionEngine *completionEngine = nullptr;
+    QStringList shownCandidates;
+    QList<PopupCell> popupCells;
+    // Operation bookkeeping: notifications are sent once, when the outermost operation ends.
+    int depth = 0;
+    bool textEdited = false;
+    int caretAtStart = 0, anchorAtStart = 0;
+};
+
+} // namespace wendrel

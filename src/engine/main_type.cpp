@@ -1,0 +1,219 @@
+// wendrel-type: the typing engine on the command line. Reads events (taps, touches, waits,
+// candidate picks) from standard input, a line each, and answers "state" with the session's
+// text, caret and keys as one line of JSON. Its clock moves only by "wait", so a run is the
+// same every time. See wendrel-type(1).
+#include "CompletionEngine.h"
+#include "KeyboardArguments.h"
+#include "SessionScript.h"
+#include "StandardStreams.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+namespace cli = wendrel::cli;
+
+const QString program = QStringLiteral("wendrel-type");
+
+// Longer lines are reported and skipped, never cut short and run.
+constexpr qsizetype maxLineBytes = 16 * 1024 * 1024;
+
+const QString usage = QStringLiteral(
+    "Usage: wendrel-type [--completion] [--correction] [--learned FILE]\n"
+    "Runs Wendrel's typing engine without a window. Reads events from standard input, one a\n"
+    "line, and answers each 'state' with one line of JSON on standard output, flushed at once.\n"
+    "\n"
+    "Events (coordinates in the 240 x 320 layout of the keys, time on the session's own clock):\n"
+    "  key NAME          tap the key with that caption (a, 7, Space, Enter, BackSpace, Shift,\n"
+    "                    Caps, Fn, Load, Save, ...; pad- pad/ pad. for the number block's keys;\n"
+    "                    #ID for a key's ID)\n"
+    "  tap X Y           press and, 40 ms later, release at a point\n"
+    "  press X Y, move X Y, release X Y\n"
+    "                    the parts of one touch\n"
+    "  wait MS           MS milliseconds pass\n"
+    "  pick N            tap candidate N (1 to 3) of the strip\n"
+    "  clipboard TEXT    the clipboard holds TEXT, a JSON string (\"a\\nb\")\n"
+    "  reset             a new empty text; modifiers off; what was learned stays\n"
+    "  state             print the text, caret, anchor, modifiers, candidates, popup, the\n"
+    "                    command key tapped since the last state, and the time\n"
+    "\n"
+    "  --completion      word completion on (the strip's candidates)\n"
+    "  --correction      correction of typing errors on\n"
+    "  --learned FILE    read learned words from FILE and write what is learned back at the end\n"
+    "                    (without it nothing learned is read or written)\n"
+    "  -h, --help        show this help and exit\n"
+    "  -v, --version     show the version and exit\n"
+    "\n"
+    "A line that is not understood is reported on standard error as 'wendrel-type: line N: ...'\n"
+    "and skipped; the exit status is then 1.\n"
+    "\n"
+    "Example: printf 'key h\\nkey i\\nstate\\n' | wendrel-type prints {...\"text\":\"Hi\"...}.\n");
+
+struct Command {
+    cli::Verdict verdict;
+    bool completion = false;
+    bool correction = false;
+    QString learnedFile;
+};
+
+Command parseArguments(const QStringList &arguments)
+{
+    Command command;
+    auto only = [](cli::Verdict::Action action, const QString &message = {}) {
+        Command answer;
+        answer.verdict = {action, message};
+        return answer;
+    };
+    auto refuse = [&](const QString &message) { return only(cli::Verdict::Action::Refuse, message); };
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return only(cli::Verdict::Action::ShowHelp);
+        if (argument == QLatin1String("--version") || argument == QLatin1String("-v"))
+            return only(cli::Verdict::Action::ShowVersion);
+        if (argument == QLatin1String("--completion")) {
+            command.completion = true;
+        } else if (argument == QLatin1String("--correction")) {
+            command.correction = true;
+        } else if (argument == QLatin1String("--learned") || argument.startsWith(QLatin1String("--learned="))) {
+            QString file;
+            if (argument.size() > 9) {
+                file = argument.sliced(10);
+            } else if (i + 1 < arguments.size()) {
+                file = arguments[++i];
+            }
+            if (file.isEmpty())
+                return refuse(QStringLiteral("--learned needs a file"));
+            command.learnedFile = file;
+        } else {
+            return refuse(QStringLiteral("unknown argument '%1'").arg(argument));
+        }
+    }
+    return command;
+}
+
+// Standard input a line at a time, each line at most maxLineBytes long.
+class LineReader {
+public:
+    enum class Status { Line, TooLong, End };
+    Status next(QByteArray &line)
+    {
+        line.clear();
+        bool tooLong = false;
+        int ch;
+        bool any = false;
+        while ((ch = getc_unlocked(stdin)) != EOF) {
+            any = true;
+            if (ch == '\n')
+                break;
+            if (line.size() < maxLineBytes)
+                line.append(char(ch));
+            else
+                tooLong = true; // the rest of the line is read and dropped
+        }
+        if (!any)
+            return Status::End;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        return tooLong ? Status::TooLong : Status::Line;
+    }
+};
+
+bool loadLearned(wendrel::CompletionEngine &engine, const QString &path)
+{
+    using Load = wendrel::LearnedWords::LoadResult;
+    switch (engine.learned().load(path)) {
+    case Load::Loaded:
+    case Load::Missing:
+        return true;
+    case Load::Damaged:
+        cli::complain(program, QStringLiteral("%1 is not a learned-words file; it was moved to %1.damaged and "
+                                              "learning starts afresh").arg(path));
+        return true;
+    case Load::Unreadable:
+        cli::complain(program, QStringLiteral("cannot read %1").arg(path));
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Command command = parseArguments(arguments);
+    if (command.verdict.action != cli::Verdict::Action::Run)
+        return cli::actOn(program, command.verdict, usage);
+
+    wendrel::SessionScript script;
+    std::unique_ptr<wendrel::CompletionEngine> completion;
+    if (command.completion) {
+        completion = wendrel::CompletionEngine::create();
+        if (!completion->isAvailable()) {
+            cli::complain(program, QStringLiteral("the language model is unavailable (%1); completion uses the word list alone")
+                                       .arg(completion->unavailableReason()));
+            completion = std::make_unique<wendrel::CompletionEngine>(
+                std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
+        }
+        if (!command.learnedFile.isEmpty() && !loadLearned(*completion, command.learnedFile))
+            return EXIT_FAILURE;
+        script.session().setCompletion(completion.get());
+    } else if (!command.learnedFile.isEmpty() && QFileInfo::exists(command.learnedFile)
+               && !QFileInfo(command.learnedFile).isReadable()) {
+        cli::complain(program, QStringLiteral("cannot read %1").arg(command.learnedFile));
+        return EXIT_FAILURE;
+    }
+    script.session().setCorrection(command.correction);
+
+    int status = EXIT_SUCCESS;
+    LineReader reader;
+    QByteArray bytes;
+    qint64 lineNumber = 0;
+    for (;;) {
+        const LineReader::Status read = reader.next(bytes);
+        if (read == LineReader::Status::End)
+            break;
+        ++lineNumber;
+        auto bad = [&](const QString &message) {
+            cli::complain(program, QStringLiteral("line %1: %2").arg(lineNumber).arg(message));
+            status = EXIT_FAILURE;
+        };
+        if (read == LineReader::Status::TooLong) {
+            bad(QStringLiteral("longer than %1 bytes; skipped").arg(maxLineBytes));
+            continue;
+        }
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString line = decoder.decode(bytes);
+        if (decoder.hasError()) {
+            bad(QStringLiteral("not valid UTF-8; skipped"));
+            continue;
+        }
+        const wendrel::SessionScript::Result result = script.run(line);
+        if (!result.error.isEmpty())
+            bad(result.error);
+        if (result.answer && !cli::writeOut(*result.answer + u'\n')) {
+            cli::complain(program, QStringLiteral("cannot write to standard output: ") + cli::errorText());
+            return EXIT_FAILURE;
+        }
+    }
+    if (std::ferror(stdin)) {
+        cli::complain(program, QStringLiteral("cannot read standard input: ") + cli::errorText());
+        status = EXIT_FAILURE;
+    }
+    if (completion && !command.learnedFile.isEmpty() && completion->learned().isDirty()) {
+        QDir().mkpath(QFileInfo(command.learnedFile).absolutePath());
+        if (!completion->learned().save(command.learnedFile)) {
+            cli::complain(program, QStringLiteral("cannot write %1").arg(command.learnedFile));
+            status = EXIT_FAILURE;
+        }
+    }
+    return status;
+}
