@@ -7,16 +7,21 @@
 // centres show how many words a careful typist would see changed. Also the time of the
 // decoder's work at a word's end. A letter's tap that lands on a key other than a letter (a
 // digit, Space, BackSpace) is counted apart: here it types nothing, as a tap in a gap does.
-//     correction_bench [--spread S]... [--slips P] [--dictionary] [--set NAME=VALUE]...
+//     correction_bench [--spread S]... [--slips P] [--session] [--dictionary] [--set NAME=VALUE]...
 //                      [--known NAME=VALUE]... TEXT...
 // --spread: the standard deviation in letter-key widths (default 0, 0.25 and 0.35).
 // --slips: the chance of each slip of a letter (left out, tapped twice, swapped with the next).
 // --dictionary: the subtitles' dictionary as the language model instead of the English model.
 // --set, --known: the decoder's settings (DecoderSettings), what counts as a known word.
+// --session: every character of the text is tapped through the typing session as the keyboard
+// takes it (a tap may land on Space, Shift or BackSpace), the correction as the program makes it
+// (default settings); the word error rate counts words left out, put in or changed.
 #include "CompletionEngine.h"
 #include "CompletionScorer.h"
 #include "KeyTable.h"
+#include "SessionScript.h"
 #include "TapDecoder.h"
+#include "WordCorrection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -240,6 +245,128 @@ Result run(const QList<Word> &words, const TapDecoder &decoder, const WordScorer
     return result;
 }
 
+// --- The whole keyboard: every character of the text tapped through the typing session -------
+
+// The words of a text, in order.
+QStringList wordTokens(QStringView text)
+{
+    QStringList tokens;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (!isWordCharacter(text[i])) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && isWordCharacter(text[end]))
+            ++end;
+        QString word = text.sliced(i, end - i).toString();
+        while (word.startsWith(u'\''))
+            word.remove(0, 1);
+        while (word.endsWith(u'\''))
+            word.chop(1);
+        if (!word.isEmpty())
+            tokens.append(word);
+        i = end;
+    }
+    return tokens;
+}
+
+// Words left out, put in or changed to turn one list into the other.
+qsizetype wordDistance(const QStringList &meant, const QStringList &result)
+{
+    std::vector<qsizetype> row(size_t(result.size() + 1)), next(row.size());
+    for (size_t j = 0; j < row.size(); ++j)
+        row[j] = qsizetype(j);
+    for (qsizetype i = 1; i <= meant.size(); ++i) {
+        next[0] = i;
+        for (qsizetype j = 1; j <= result.size(); ++j)
+            next[size_t(j)] = std::min({row[size_t(j)] + 1, next[size_t(j - 1)] + 1,
+                                        row[size_t(j - 1)] + (meant[i - 1] == result[j - 1] ? 0 : 1)});
+        std::swap(row, next);
+    }
+    return row.back();
+}
+
+// The key and whether Shift goes first, for a character of the text; -1 for one no key types.
+std::pair<int, bool> keyFor(QChar ch)
+{
+    const auto byId = [](int id) { return keyIndexById(id); };
+    switch (ch.unicode()) {
+    case u' ': return {byId(2004), false};
+    case u'\n': return {byId(1031), false};
+    case u',': return {byId(1028), false};
+    case u'.': return {byId(1027), false};
+    case u'?': return {byId(1066), true};
+    case u'!': return {byId(1032), true};
+    case u';': return {byId(1072), false};
+    case u':': return {byId(1072), true};
+    case u'\'': return {byId(1073), false};
+    case u'"': return {byId(1073), true};
+    case u'-': return {byId(1059), false};
+    case u'(': return {byId(1081), false};
+    case u')': return {byId(1082), false};
+    default: break;
+    }
+    const auto table = keyTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].typed == ch.toLower().unicode() && (table[i].role == KeyRole::Letter || ch.isDigit()))
+            return {int(i), false};
+    }
+    return {-1, false};
+}
+
+// Where the typing assistant makes a capital of a small letter: at the start of the text, of a
+// line and of a sentence.
+bool assistantCapitalises(const QString &text, qsizetype at)
+{
+    if (at == 0 || text[at - 1] == u'\n')
+        return true;
+    return at >= 2 && text[at - 1] == u' ' && (text[at - 2] == u'.' || text[at - 2] == u'?' || text[at - 2] == u'!');
+}
+
+// The text as the keyboard makes it of a person's taps: letters scattered, every other key at
+// its centre, Shift before a capital the typing assistant does not make. A tap that switched on
+// Shift, Caps or Fn by mistake is seen (the key shows its mode colour) and that key is tapped
+// again; any other key hit by mistake stays as it typed. times: how long each tap that ends a
+// word took (correction on).
+QString typeThroughSession(const QString &text, double spread, WordCorrection *correction, std::vector<double> *times)
+{
+    std::mt19937 random(20240611);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const double sigma = spread * 24.0;
+    SessionScript script;
+    script.session().setCorrection(correction);
+    const auto tap = [&](QPointF point) {
+        script.run(QStringLiteral("tap %1 %2").arg(point.x(), 0, 'f', 3).arg(point.y(), 0, 'f', 3));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        const auto [key, withShift] = keyFor(ch);
+        if (key < 0)
+            continue;
+        const bool letter = keyTable()[size_t(key)].role == KeyRole::Letter;
+        if (withShift || (letter && ch.isUpper() && !assistantCapitalises(text, i)))
+            tap(TypingSession::keyCentre(keyIndexByRole(KeyRole::Shift)));
+        QPointF point = TypingSession::keyCentre(key);
+        if (letter && sigma > 0)
+            point += QPointF(sigma * noise(random), sigma * noise(random));
+        const bool endsWord = !isWordCharacter(ch) && i > 0 && isWordCharacter(text[i - 1]);
+        const auto start = std::chrono::steady_clock::now();
+        tap(point);
+        if (times && endsWord)
+            times->push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        // A modifier that a letter's tap switched on shows in its mode colour: the person
+        // switches it off again before going on.
+        for (const KeyRole role : {KeyRole::Shift, KeyRole::Caps, KeyRole::Fn}) {
+            const TypingSession &session = script.session();
+            if (role == KeyRole::Shift ? session.shiftOn() : role == KeyRole::Caps ? session.capsOn() : session.fnOn())
+                tap(TypingSession::keyCentre(keyIndexByRole(role)));
+        }
+    }
+    return script.session().plainText();
+}
+
 bool applySetting(DecoderSettings &settings, const QString &assignment)
 {
     const QString name = assignment.section(u'=', 0, 0);
@@ -291,6 +418,7 @@ int main(int argc, char *argv[])
     QStringList paths;
     bool withChecker = true;
     KnownWordLimits known;
+    bool throughSession = false;
     bool withModel = true;
     double slips = 0;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -310,6 +438,8 @@ int main(int argc, char *argv[])
             }
         } else if (arguments[i] == QLatin1String("--dictionary")) {
             withModel = false;
+        } else if (arguments[i] == QLatin1String("--session")) {
+            throughSession = true;
         } else if (arguments[i] == QLatin1String("--no-hunspell")) {
             withChecker = false;
         } else {
@@ -343,8 +473,38 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "correction_bench: cannot read %s\n", qPrintable(path));
             return 1;
         }
-        const QList<Word> words = wordsOf(QString::fromUtf8(file.readAll()));
+        const QString text = QString::fromUtf8(file.readAll());
+        const QList<Word> words = wordsOf(text);
         const QString name = QFileInfo(path).completeBaseName();
+        if (throughSession) {
+            WordCorrection correction(*engine, std::make_shared<const Dictionary>(Dictionary::builtIn()));
+            const QStringList meant = wordTokens(text);
+            for (double spread : spreads) {
+                std::vector<double> times;
+                const QStringList alone = wordTokens(typeThroughSession(text, spread, nullptr, nullptr));
+                const QString correctedText = typeThroughSession(text, spread, &correction, &times);
+                if (qEnvironmentVariableIsSet("CORRECTION_BENCH_DUMP"))
+                    std::printf("%s\n", qPrintable(correctedText));
+                const QStringList corrected = wordTokens(correctedText);
+                const auto percent = [&](qsizetype n) { return 100.0 * double(n) / double(std::max<qsizetype>(1, meant.size())); };
+                std::printf("%-20s spread %.2f, every key through the typing session: %lld words; word errors: taps alone "
+                            "%5.1f %%, corrected %5.1f %%", qPrintable(name), spread, qlonglong(meant.size()),
+                            percent(wordDistance(meant, alone)), percent(wordDistance(meant, corrected)));
+#ifdef WITH_HUNSPELL
+                if (withChecker) {
+                    Checker checker;
+                    QStringList checked;
+                    for (const QString &word : alone)
+                        checked.append(checker.corrected(word));
+                    std::printf(", hunspell %5.1f %%", percent(wordDistance(meant, checked)));
+                }
+#endif
+                std::printf("; a tap ending a word: median %.3f ms, worst %.3f ms\n", median(times),
+                            times.empty() ? 0.0 : *std::max_element(times.begin(), times.end()));
+                std::fflush(stdout);
+            }
+            continue;
+        }
         for (double spread : spreads) {
             const Result r = run(words, decoder, scorer, spread, slips, withChecker);
             const auto percent = [&](qsizetype n) { return 100.0 * double(n) / double(std::max<qsizetype>(1, r.words)); };

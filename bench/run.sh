@@ -79,6 +79,8 @@ build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/tex
 build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
 build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt
+build-bench/bin/correction_bench --session bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"

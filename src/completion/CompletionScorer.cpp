@@ -33,6 +33,26 @@ double CompletionScorer::logProbability(QStringView word, QStringView previous1,
     const double log10 = engine.logProbability(word, previous1, previous2);
     if (log10 > LanguageModel::minusInfinity / 2)
         return log10 * std::log(10.0);
+    return dictionaryLog(word);
+}
+
+// Only the model's and the dictionary's own figures: safe beside a thread that learns.
+double CompletionScorer::priorLogProbability(QStringView word) const
+{
+    if (const LanguageModel *model = engine.model()) {
+        const LanguageModel::WordId id = model->find(word.toString().toLower().toUtf8());
+        if (id != LanguageModel::noWord && model->isCandidate(id))
+            return model->logProbability(id, model->context(LanguageModel::noWord)) * std::log(10.0);
+        return dictionaryLog(word);
+    }
+    const Dictionary &list = words();
+    const qsizetype index = list.find(word.toString().toLower().toUtf8());
+    return index < 0 ? unseenLog : std::log(list.count(index) / std::max<double>(1.0, double(list.total())));
+}
+
+// The words the model lacks, from the dictionary given beside it.
+double CompletionScorer::dictionaryLog(QStringView word) const
+{
     if (dictionary) {
         const qsizetype index = dictionary->find(word.toString().toLower().toUtf8());
         if (index >= 0)
@@ -74,6 +94,10 @@ void CompletionScorer::forEachWord(const std::function<void(QStringView word)> &
     const Dictionary &list = words();
     for (qsizetype i = 0; i < list.size(); ++i)
         f(QString::fromUtf8(list.word(i)));
+}
+
+void CompletionScorer::forEachLearnedWord(const std::function<void(QStringView word)> &f) const
+{
     engine.learned().forEachWithPrefix(QString(), [&](const QString &, const LearnedWords::Word &word) {
         if (word.count >= known.learnedCount)
             f(word.display);

@@ -36,10 +36,15 @@ public:
     double logProbability(QStringView word, QStringView previous1, QStringView previous2) const override;
     // Likely enough in the model or the dictionary, or typed by the user often enough.
     bool isKnownWord(QStringView word) const override;
+    // The model's and the dictionary's words, and their probabilities there.
     void forEachWord(const std::function<void(QStringView word)> &f) const override;
+    double priorLogProbability(QStringView word) const override;
+    // The words the user has typed often enough to count as known.
+    void forEachLearnedWord(const std::function<void(QStringView word)> &f) const;
 
 private:
     const Dictionary &words() const;
+    double dictionaryLog(QStringView word) const;
 
     const CompletionEngine &engine;
     std::shared_ptr<const Dictionary> dictionary;

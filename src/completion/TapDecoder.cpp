@@ -95,7 +95,7 @@ TapDecoder::TapDecoder(std::vector<KeyShape> keyShapes, const WordScorer &scorer
     if (keys.size() > size_t(Search::maxChildren))
         keys.resize(size_t(Search::maxChildren)); // a key is one byte of a node
     nodes.emplace_back(); // the root
-    scorer.forEachWord([this](QStringView word) { addWord(word); });
+    scorer.forEachWord([&](QStringView word) { insert(word, scorer.priorLogProbability(word.toString().toLower())); });
 }
 
 int TapDecoder::keyOf(QChar ch) const
@@ -108,6 +108,11 @@ int TapDecoder::keyOf(QChar ch) const
 }
 
 bool TapDecoder::addWord(QStringView word)
+{
+    return insert(word, scorer.logProbability(word.toString().toLower(), {}, {}));
+}
+
+bool TapDecoder::insert(QStringView word, double logProbability)
 {
     if (word.isEmpty() || word.size() > maxWordLength)
         return false;
@@ -146,7 +151,7 @@ bool TapDecoder::addWord(QStringView word)
         last.isWord = true;
         ++words;
     }
-    const float language = float(-config.languageWeight * scorer.logProbability(folded, {}, {}));
+    const float language = float(-config.languageWeight * logProbability);
     last.language = std::min(last.language, language);
     for (int d = 0; d < depth; ++d) {
         Node &onPath = nodes[size_t(path[d])];

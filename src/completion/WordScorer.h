@@ -16,9 +16,13 @@ public:
     virtual double logProbability(QStringView word, QStringView previous1, QStringView previous2) const = 0;
     // The word (in small letters) is in the dictionary, the model, or what the user has taught.
     virtual bool isKnownWord(QStringView word) const = 0;
-    // Calls f with every word the scorer can rate, written as the dictionary writes it
-    // ("London", "don't"); the decoder builds its lexicon from them.
+    // The fixed vocabulary (the model's and the dictionary's words, not what the user taught):
+    // f is called with each word as the dictionary writes it ("London", "don't"), and
+    // priorLogProbability gives each word's probability on its own. The decoder builds its
+    // lexicon from these, possibly on another thread than the one that teaches words: they
+    // must not read what is taught.
     virtual void forEachWord(const std::function<void(QStringView word)> &f) const = 0;
+    virtual double priorLogProbability(QStringView word) const = 0;
 };
 
 } // namespace wendrel

@@ -61,6 +61,7 @@ public:
         for (auto it = words.begin(); it != words.end(); ++it)
             f(it.key());
     }
+    double priorLogProbability(QStringView word) const override { return logProbability(word, {}, {}); }
 };
 
 class SmallDecoder : public ::testing::Test {
