@@ -75,7 +75,8 @@ build-bench/bin/completion_timing bench/texts/pride-and-prejudice.txt
 build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt
 
-# Correction of typing errors: simulated taps at three spreads (and with slips), against hunspell.
+# Correction of typing errors: simulated taps at three spreads, with slips, and every key through the
+# typing session, against hunspell.
 build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
 build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt
