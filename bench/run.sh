@@ -9,9 +9,13 @@ scripts/setup.sh
 # program or of its tests.
 command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libpresage-dev libpresage-data >/dev/null
+# hunspell and its American dictionary likewise, only as the spelling checker that the correction
+# of typing errors is measured against.
+command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/null 2>&1 &&
+  $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
-  completion_savings tap_probe x11_first_frame wendrel
+  completion_savings tap_probe x11_first_frame wendrel correction_bench
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_typing
@@ -71,6 +75,14 @@ if [ -n "$saved_config" ]; then printf '%s' "$saved_config" > "$config"; else rm
 rm -rf "$completion_home"
 build-bench/bin/completion_timing bench/texts/pride-and-prejudice.txt
 build-bench/bin/completion_savings bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
+
+# Correction of typing errors: simulated taps at three spreads, with slips, and every key through the
+# typing session, against hunspell.
+build-bench/bin/correction_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
+build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
+  bench/texts/mansfield-park.txt
+build-bench/bin/correction_bench --session bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.

@@ -4,6 +4,7 @@
 #include "CompletionEngine.h"
 #include "TextArea.h"
 #include "TypingSession.h"
+#include "WordCorrection.h"
 
 #include <QDir>
 #include <QEvent>
@@ -41,9 +42,13 @@ WordCompletion::~WordCompletion()
         learnedReader->wait();
         adoptLearned();
     }
+    if (correctionBuilder)
+        correctionBuilder->wait();
     save();
     if (session.completion() == completion.get())
         session.setCompletion(nullptr);
+    if (wordCorrection && session.correction() == wordCorrection.get())
+        session.setCorrection(nullptr);
 }
 
 QString WordCompletion::learnedWordsPath()
@@ -57,28 +62,53 @@ void WordCompletion::setOn(bool value)
     if (value == on)
         return;
     on = value;
-    QPlainTextEdit *edit = text.widget();
-    if (on && !candidateStrip) {
-        candidateStrip = new CandidateStrip(&window);
-        connect(candidateStrip, &CandidateStrip::tapped, &session, &TypingSession::pick);
-        connect(candidateStrip, &CandidateStrip::firstPainted, this, [this] {
-            painted = true;
-            QTimer::singleShot(0, this, [this] {
-                if (this->on) {
-                    ensureLoaded();
-                    session.setCompletion(completion.get());
-                }
-            });
-        });
-        // The strip is shown and hidden with the text area.
-        edit->installEventFilter(this);
-    }
+    createStrip();
     layOut();
     if (candidateStrip)
-        candidateStrip->setVisible(on && edit->isVisible());
+        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
     // Switching on does not load the words: the strip's first paint does.
     session.setCompletion(on && completion ? completion.get() : nullptr);
     showCandidates();
+}
+
+void WordCompletion::setCorrectionOn(bool value)
+{
+    if (value == correctionOn)
+        return;
+    correctionOn = value;
+    createStrip();
+    layOut();
+    if (candidateStrip)
+        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
+    if (correctionOn && painted)
+        ensureCorrection();
+    session.setCorrection(correctionOn && wordCorrection ? wordCorrection.get() : nullptr);
+    showCandidates();
+}
+
+void WordCompletion::createStrip()
+{
+    if (!stripWanted() || candidateStrip)
+        return;
+    candidateStrip = new CandidateStrip(&window);
+    connect(candidateStrip, &CandidateStrip::tapped, &session, &TypingSession::pick);
+    connect(candidateStrip, &CandidateStrip::firstPainted, this, [this] {
+        painted = true;
+        QTimer::singleShot(0, this, &WordCompletion::afterFirstPaint);
+    });
+    // The strip is shown and hidden with the text area.
+    text.widget()->installEventFilter(this);
+}
+
+// The words are loaded once the strip is on the screen, so that they never delay the window.
+void WordCompletion::afterFirstPaint()
+{
+    if (on) {
+        ensureLoaded();
+        session.setCompletion(completion.get());
+    }
+    if (correctionOn)
+        ensureCorrection();
 }
 
 void WordCompletion::place()
@@ -92,7 +122,7 @@ void WordCompletion::layOut()
     QPlainTextEdit *edit = text.widget();
     if (textRect.isNull())
         return; // not placed yet
-    if (!on || !candidateStrip) {
+    if (!stripWanted() || !candidateStrip) {
         edit->setGeometry(textRect);
         return;
     }
@@ -108,7 +138,7 @@ void WordCompletion::layOut()
 bool WordCompletion::eventFilter(QObject *watched, QEvent *event)
 {
     if (candidateStrip && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
-        candidateStrip->setVisible(on && text.widget()->isVisible());
+        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
     return QObject::eventFilter(watched, event);
 }
 
@@ -142,14 +172,42 @@ void WordCompletion::adoptLearned()
     // The candidates shown may now rank otherwise.
     if (session.completion() == completion.get())
         session.setCompletion(completion.get());
+    adoptCorrection();
     if (completion->learned().isDirty())
         saveTimer.start();
+}
+
+// The decoder's lexicon reads only the model and the dictionary, never the learned words that
+// the reader thread is filling: it is built beside them.
+void WordCompletion::ensureCorrection()
+{
+    ensureLoaded();
+    if (wordCorrection || correctionBuilder)
+        return;
+    CompletionEngine *engine = completion.get();
+    correctionBuilder.reset(QThread::create([this, engine] {
+        builtCorrection = std::make_unique<WordCorrection>(*engine, std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    }));
+    connect(correctionBuilder.get(), &QThread::finished, this, &WordCompletion::adoptCorrection);
+    correctionBuilder->start(QThread::LowPriority);
+}
+
+// Takes the built decoder once both it and the learned words are in: the words the user
+// taught join its lexicon.
+void WordCompletion::adoptCorrection()
+{
+    if (!builtCorrection || !correctionBuilder || !correctionBuilder->isFinished() || !learnedAdopted)
+        return;
+    wordCorrection = std::move(builtCorrection);
+    wordCorrection->addLearnedWords();
+    if (correctionOn)
+        session.setCorrection(wordCorrection.get());
 }
 
 void WordCompletion::showCandidates()
 {
     if (candidateStrip)
-        candidateStrip->setCandidates(on ? session.candidates() : QStringList());
+        candidateStrip->setCandidates(stripWanted() ? session.candidates() : QStringList());
 }
 
 void WordCompletion::save()

@@ -5,6 +5,7 @@
 #include "CompletionEngine.h"
 #include "FormulaEvaluator.h"
 #include "WordBounds.h"
+#include "WordCorrection.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -138,6 +139,14 @@ void TypingSession::setCompletion(CompletionEngine *engine)
     refreshCandidates();
 }
 
+void TypingSession::setCorrection(WordCorrection *correction)
+{
+    wordCorrection = correction;
+    if (wordCorrection)
+        wordCorrection->newText(); // taps of a word begun before are not known
+    refreshCandidates();
+}
+
 // --- Touches ---------------------------------------------------------------------------------
 
 int TypingSession::keyAt(QPointF point)
@@ -230,6 +239,11 @@ void TypingSession::tapAt(QPointF releasePoint)
     if (key >= 0 && keyAt(releasePoint) == key) {
         tapped = touch;
         onKeyTapped(key);
+    } else if (key < 0 && keyAt(releasePoint) < 0 && wordCorrection && !fn && !cursor.hasSelection()
+               && WordCorrection::isNearLetters(touch.pressPoint)) {
+        // Beside the letter keys: no key typed, but a letter was meant there.
+        wordCorrection->noteTap(touch.pressPoint, textBefore(cursor.position()), false);
+        refreshCandidates();
     }
 }
 
@@ -402,6 +416,7 @@ void TypingSession::letterKey(const KeyDef &key, int keyIndex)
 {
     if (!fn) {
         typeChar(shift == caps ? key.typed : key.shifted);
+        noteLetterTap(keyIndex);
     } else {
         // In Fn mode a letter starts the program bound to it; Caps plays no part.
         const bool withShift = shift;
@@ -423,6 +438,8 @@ void TypingSession::characterKey(const KeyDef &key, int keyIndex)
     }
     const bool shifted = key.role == KeyRole::ShiftKey && shift;
     typeChar(shifted ? key.shifted : key.typed);
+    if (!shifted && key.typed == u'\'')
+        noteLetterTap(keyIndex); // the apostrophe belongs to words ("don't")
     afterTap(keyIndex);
 }
 
@@ -472,11 +489,18 @@ void TypingSession::postChar(char16_t ch)
 void TypingSession::typeChar(char16_t ch)
 {
     Operation operation(*this);
-    const TypingDecision decision = decideTyping(typingContext(), typing, ch);
-    typing = decision.state;
+    if (correctionTakesBack(ch))
+        return;
+    const bool endsAWord = wordCorrection && !cursor.hasSelection() && ch != backSpace && endsWord(QChar(ch));
     {
-        // What the assistant posts belongs to the key's own undo step.
+        // What the assistant posts, and a correction of the word the key ends, belong to the
+        // key's own undo step.
         UndoStep step(*recorder, cursor, ch == backSpace ? deletionKind : EditKind::Typing, ch);
+        // A word's end may correct the word first; the typing assistant then sees the word as it stands.
+        if (endsAWord && wordCorrection->correctAtWordEnd(cursor, textBefore(cursor.position())))
+            textEdited = true;
+        const TypingDecision decision = decideTyping(typingContext(), typing, ch);
+        typing = decision.state;
         if (decision.handled) {
             for (char16_t posted : decision.posts)
                 postChar(posted);
@@ -485,6 +509,8 @@ void TypingSession::typeChar(char16_t ch)
         if (!decision.handled)
             postChar(ch);
     }
+    if (endsAWord)
+        wordCorrection->afterWordEnd(cursor, textBefore(cursor.position()));
     emit focusRequested();
     if (shift)
         onShift();
@@ -699,8 +725,13 @@ QString TypingSession::textBefore(int position) const
 void TypingSession::refreshCandidates()
 {
     QStringList next;
-    if (completionEngine && !cursor.hasSelection())
-        next = completionEngine->candidates(textBefore(cursor.position()), caps);
+    if (!cursor.hasSelection()) {
+        const QString before = textBefore(cursor.position());
+        if (completionEngine)
+            next = completionEngine->candidates(before, caps);
+        if (wordCorrection)
+            next = wordCorrection->candidates(before, next, candidateCount);
+    }
     if (next != shownCandidates) {
         shownCandidates = next;
         emit candidatesChanged();
@@ -737,11 +768,18 @@ void TypingSession::pick(int cell)
 {
     Operation operation(*this);
     const QString word = shownCandidates.value(cell);
-    if (word.isEmpty() || !completionEngine || cursor.hasSelection())
+    if (word.isEmpty() || (!completionEngine && !wordCorrection) || cursor.hasSelection())
         return;
     emit soundRequested();
     emit candidatePicked(cell);
-    const auto replacement = completionEngine->accept(textBefore(cursor.position()), word);
+    if (wordCorrection)
+        wordCorrection->forgetLastCorrection();
+    std::optional<CompletionEngine::Replacement> replacement;
+    if (completionEngine) {
+        replacement = completionEngine->accept(textBefore(cursor.position()), word);
+    } else if (const CompletionContext context = completionContext(textBefore(cursor.position())); context.offer) {
+        replacement = CompletionEngine::Replacement{context.typed.size(), word + u' '}; // a correction's cell
+    }
     if (!replacement)
         return;
     // One edit: the typed letters give way to the word and a space (one undo step too).
@@ -762,11 +800,49 @@ void TypingSession::pick(int cell)
         onFn();
 }
 
+// --- Correction of typing errors ------------------------------------------------------------
+
+// The press point of a letter's tap goes with the word being typed (the key's centre when the
+// key was tapped without a touch).
+void TypingSession::noteLetterTap(int keyIndex)
+{
+    if (!wordCorrection)
+        return;
+    const QPointF point = tapped.pressKey == keyIndex ? tapped.pressPoint : keyCentre(keyIndex);
+    wordCorrection->noteTap(point, textBefore(cursor.position()), true);
+}
+
+// A BackSpace right after a correction takes it back, in one tap, as the typing assistant's
+// corrections are; anything else typed makes the correction final.
+bool TypingSession::correctionTakesBack(char16_t ch)
+{
+    if (!wordCorrection)
+        return false;
+    if (ch != backSpace || !wordCorrection->undoCorrection(cursor)) {
+        if (ch != backSpace)
+            wordCorrection->forgetLastCorrection();
+        return false;
+    }
+    textEdited = true;
+    typing.corrected = false;
+    typing.iRestored = false;
+    emit soundRequested();
+    emit wordsLearned(); // a word taken back twice is learned
+    emit focusRequested();
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+    return true;
+}
+
 // --- The text --------------------------------------------------------------------------------
 
 void TypingSession::setSelection(int anchor, int caret)
 {
     Operation operation(*this);
+    if (wordCorrection && (anchor != cursor.anchor() || caret != cursor.position()))
+        wordCorrection->forgetLastCorrection(); // the caret went elsewhere: the correction stands
     const int end = doc->characterCount() - 1;
     cursor.setPosition(std::clamp(anchor, 0, end));
     cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
@@ -789,6 +865,8 @@ void TypingSession::replaceAll(const QString &text)
     }
     cursor.setPosition(0);
     textEdited = true;
+    if (wordCorrection)
+        wordCorrection->newText();
 }
 
 void TypingSession::insertText(const QString &text)
@@ -830,6 +908,8 @@ void TypingSession::reset()
     recorder->interrupt();
     cursor = QTextCursor(doc.get());
     textEdited = true;
+    if (wordCorrection)
+        wordCorrection->newText();
     if (litTimer) {
         clock.cancel(litTimer);
         litTimer = 0;

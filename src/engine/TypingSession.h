@@ -29,6 +29,7 @@ namespace wendrel {
 
 class Clipboard;
 class CompletionEngine;
+class WordCorrection;
 
 // A key whose action lies outside the text: a dialog, the help page, the end, a program.
 struct SessionCommand {
@@ -67,9 +68,10 @@ public:
     // it; candidates are computed after each change while it is set.
     void setCompletion(CompletionEngine *engine);
     CompletionEngine *completion() const { return completionEngine; }
-    // Correction of typing errors at a word's end (used by the tap decoder).
-    void setCorrection(bool on) { correctionOn = on; }
-    bool correction() const { return correctionOn; }
+    // Correction of typing errors from the taps, or nullptr when it is off. The session does
+    // not own it; it keeps the taps of the word being typed there.
+    void setCorrection(WordCorrection *correction);
+    WordCorrection *correction() const { return wordCorrection; }
 
     // --- Input ---------------------------------------------------------------------------
     // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
@@ -190,6 +192,8 @@ private:
     void onLitTimer();
     void changeKey(int keyIndex);
     void refreshCandidates();
+    void noteLetterTap(int keyIndex);
+    bool correctionTakesBack(char16_t ch);
     QString textBefore(int position) const;
     void learnAfter(int position);
     void onContentsChange(int position, int removed, int added);
@@ -211,7 +215,7 @@ private:
     bool shift = false, caps = false, fn = false;
     bool upperLabels = false;
     bool lightOn = true;
-    bool correctionOn = false;
+    WordCorrection *wordCorrection = nullptr;
     std::array<QString, keyCount> captions;
     std::array<bool, keyCount> lit{};
     std::array<bool, keyCount> defaultLook{};

@@ -6,6 +6,7 @@
 #include "KeyboardArguments.h"
 #include "SessionScript.h"
 #include "StandardStreams.h"
+#include "WordCorrection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -154,24 +155,35 @@ int main(int argc, char **argv)
         return cli::actOn(program, command.verdict, usage);
 
     wendrel::SessionScript script;
+    // Completion and the correction of typing errors share one engine: its model and what it
+    // learns.
     std::unique_ptr<wendrel::CompletionEngine> completion;
-    if (command.completion) {
+    std::unique_ptr<wendrel::WordCorrection> correction;
+    if (command.completion || command.correction) {
         completion = wendrel::CompletionEngine::create();
         if (!completion->isAvailable()) {
-            cli::complain(program, QStringLiteral("the language model is unavailable (%1); completion uses the word list alone")
-                                       .arg(completion->unavailableReason()));
+            cli::complain(program, QStringLiteral("the language model is unavailable (%1); %2 the word list alone")
+                                       .arg(completion->unavailableReason(),
+                                            command.completion ? QStringLiteral("completion uses")
+                                                               : QStringLiteral("the correction of typing errors uses")));
             completion = std::make_unique<wendrel::CompletionEngine>(
                 std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
         }
         if (!command.learnedFile.isEmpty() && !loadLearned(*completion, command.learnedFile))
             return EXIT_FAILURE;
-        script.session().setCompletion(completion.get());
+        if (command.completion)
+            script.session().setCompletion(completion.get());
+        if (command.correction) {
+            correction = std::make_unique<wendrel::WordCorrection>(
+                *completion, std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
+            correction->addLearnedWords();
+            script.session().setCorrection(correction.get());
+        }
     } else if (!command.learnedFile.isEmpty() && QFileInfo::exists(command.learnedFile)
                && !QFileInfo(command.learnedFile).isReadable()) {
         cli::complain(program, QStringLiteral("cannot read %1").arg(command.learnedFile));
         return EXIT_FAILURE;
     }
-    script.session().setCorrection(command.correction);
 
     int status = EXIT_SUCCESS;
     LineReader reader;

@@ -33,6 +33,7 @@ KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
                                                           [this] { settingsCommands->playKeySound(); });
     completion = std::make_unique<WordCompletion>(*this, *text, *typing);
     connect(settingsCommands.get(), &SettingsCommands::completionChanged, completion.get(), &WordCompletion::setOn);
+    connect(settingsCommands.get(), &SettingsCommands::correctionChanged, completion.get(), &WordCompletion::setCorrectionOn);
     connectSession();
 }
 
@@ -142,6 +143,7 @@ bool KeyboardDialog::OnInitDialog()
     startWindowTimer(watchdogTimer, 200);
     settingsCommands->loadSettings();
     completion->setOn(settingsCommands->completionFlag() == 1);
+    completion->setCorrectionOn(settingsCommands->correctionFlag() == 1);
     placeControls();
     showControls(true);
     // Only now is the window shown, with its controls placed: its first picture is the keyboard.

@@ -9,9 +9,9 @@
 
 namespace wendrel {
 
-OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int completionFlag)
+OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int completionFlag, int correctionFlag)
     : QDialog(parent), soundChoice(soundIndex), lightChoice(lightFlag == 1 ? 1 : 0),
-      completionChoice(completionFlag == 1 ? 1 : 0)
+      completionChoice(completionFlag == 1 ? 1 : 0), correctionChoice(correctionFlag == 1 ? 1 : 0)
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     auto *group = new QGroupBox(QStringLiteral("Options"), this);
@@ -27,6 +27,9 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     completion = new QCheckBox(QStringLiteral("Word completion"), group);
     completion->setObjectName(QStringLiteral("completionCheck"));
     completion->setChecked(completionChoice == 1);
+    correction = new QCheckBox(QStringLiteral("Correct typing errors"), group);
+    correction->setObjectName(QStringLiteral("correctionCheck"));
+    correction->setChecked(correctionChoice == 1);
 
     // One control a row, so that the dialog fits the 240-pixel-wide screen.
     auto *rows = new QVBoxLayout(group);
@@ -37,6 +40,7 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     rows->addWidget(sounds);
     rows->addWidget(light);
     rows->addWidget(completion);
+    rows->addWidget(correction);
     rows->setContentsMargins(6, 6, 6, 6);
 
     // The dialog ends through its close box or this button; both keep the choices.
@@ -53,6 +57,7 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     connect(sounds, &QComboBox::currentIndexChanged, this, &OptionsDialog::onSoundChoice);
     connect(light, &QCheckBox::toggled, this, &OptionsDialog::onLightCheck);
     connect(completion, &QCheckBox::toggled, this, [this](bool checked) { completionChoice = checked ? 1 : 0; });
+    connect(correction, &QCheckBox::toggled, this, [this](bool checked) { correctionChoice = checked ? 1 : 0; });
 }
 
 void OptionsDialog::onSoundChoice(int index)

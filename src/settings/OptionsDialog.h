@@ -1,5 +1,5 @@
 #pragma once
-// Chooses the key sound, visual response and word completion. Every change takes effect in the copies at
+// Chooses the key sound, visual response, word completion and the correction of typing errors. Every change takes effect in the copies at
 // once; the dialog has no cancel, and whoever runs it takes the copies over however it ends.
 #include <QDialog>
 
@@ -11,15 +11,18 @@ namespace wendrel {
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    OptionsDialog(int soundIndex, int lightFlag, QWidget *parent = nullptr, int completionFlag = 0);
+    OptionsDialog(int soundIndex, int lightFlag, QWidget *parent = nullptr, int completionFlag = 0,
+                  int correctionFlag = 0);
 
     int soundChoice;
     quint8 lightChoice;
     quint8 completionChoice;
+    quint8 correctionChoice;
 
     QComboBox *soundList() const { return sounds; }
     QCheckBox *lightCheck() const { return light; }
     QCheckBox *completionCheck() const { return completion; }
+    QCheckBox *correctionCheck() const { return correction; }
 
 private:
     void onSoundChoice(int index);
@@ -28,6 +31,7 @@ private:
     QComboBox *sounds;
     QCheckBox *light;
     QCheckBox *completion;
+    QCheckBox *correction;
 };
 
 } // namespace wendrel

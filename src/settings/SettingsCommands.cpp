@@ -51,11 +51,12 @@ void SettingsCommands::loadSettings()
     sound = settings.soundIndex;
     session.setLightFlag(settings.lightFlag == 1);
     completion = quint8(settings.completionFlag);
+    correction = quint8(settings.correctionFlag);
 }
 
 void SettingsCommands::saveSettings()
 {
-    writeSettingsFile(configPath(folder), Settings{sound, lightFlag(), completion});
+    writeSettingsFile(configPath(folder), Settings{sound, lightFlag(), completion, correction});
 }
 
 // A device without audio is not asked for it at every start.
@@ -76,7 +77,7 @@ void SettingsCommands::onOptionsButton()
     frame.showControls(false);
     frame.leaveFullScreen();
     {
-        OptionsDialog dialog(sound, lightFlag(), frame.dialogParent(), completion);
+        OptionsDialog dialog(sound, lightFlag(), frame.dialogParent(), completion, correction);
         dialog.exec();
         frame.focusTextArea();
         session.clearDefaultStyle(keyIndexByRole(KeyRole::Options));
@@ -85,7 +86,9 @@ void SettingsCommands::onOptionsButton()
         session.setLightFlag(dialog.lightChoice == 1);
         sound = dialog.soundChoice;
         completion = quint8(dialog.completionChoice);
+        correction = quint8(dialog.correctionChoice);
         emit completionChanged(completion == 1);
+        emit correctionChanged(correction == 1);
     }
     loadChosenSound();
     saveSettings();

@@ -37,10 +37,13 @@ public:
     int soundIndex() const { return sound; }
     quint8 lightFlag() const;
     quint8 completionFlag() const { return completion; }
+    quint8 correctionFlag() const { return correction; }
 
 signals:
     // The Options dialog switched word completion on or off.
     void completionChanged(bool on);
+    // The Options dialog switched the correction of typing errors on or off.
+    void correctionChanged(bool on);
 
 private:
     void onCommand(const SessionCommand &command);
@@ -53,6 +56,7 @@ private:
     std::array<QString, 5> soundPaths;
     int sound = 1;          // 0 = no sound, 1 to 5
     quint8 completion = 0;  // 1 = word completion on
+    quint8 correction = 0;  // 1 = typing errors corrected from the taps
 };
 
 } // namespace wendrel

@@ -22,6 +22,7 @@ Settings parseSettings(const QByteArray &bytes)
     settings.soundIndex = int(static_cast<signed char>(line[0])) - '0';
     settings.lightFlag = line.size() > 1 && line[1] == '0' ? 0 : 1;
     settings.completionFlag = line.size() > 2 && line[2] == '1' ? 1 : 0;
+    settings.correctionFlag = line.size() > 3 && line[3] == '1' ? 1 : 0;
     return settings;
 }
 
@@ -29,7 +30,9 @@ QByteArray formatSettings(const Settings &settings)
 {
     const int sound = settings.soundIndex >= 0 && settings.soundIndex <= 5 ? settings.soundIndex : 0;
     QByteArray bytes = QByteArray::number(sound) + QByteArray::number(settings.lightFlag == 1 ? 1 : 0);
-    if (settings.completionFlag == 1)
+    if (settings.completionFlag == 1 || settings.correctionFlag == 1)
+        bytes += settings.completionFlag == 1 ? '1' : '0';
+    if (settings.correctionFlag == 1)
         bytes += '1';
     return bytes;
 }

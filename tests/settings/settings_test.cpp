@@ -125,3 +125,28 @@ TEST(SettingsFile, WordCompletionIsAThirdDigitAndOffInEveryOlderFile)
     EXPECT_EQ(formatSettings({3, 0, 0}), QByteArray("30")); // off: the file as it always was
     EXPECT_EQ(parseSettings(formatSettings({2, 0, 1})), (Settings{2, 0, 1}));
 }
+
+TEST(SettingsFile, CorrectionIsAFourthCharacterAndTheDigitsBeforeStay)
+{
+    struct Case {
+        QByteArray bytes;
+        int completion;
+        int correction;
+    } cases[] = {
+        {"31", 0, 0}, {"311", 1, 0}, {"3101", 0, 1}, {"3111", 1, 1}, {"3110", 1, 0}, {"310x", 0, 0},
+        {"31\n11", 0, 0}, {"4", 0, 0}, {"", 0, 0},
+    };
+    for (const Case &c : cases) {
+        const Settings settings = parseSettings(c.bytes);
+        EXPECT_EQ(settings.completionFlag, c.completion) << c.bytes.toStdString();
+        EXPECT_EQ(settings.correctionFlag, c.correction) << c.bytes.toStdString();
+    }
+    EXPECT_EQ(parseSettings("5011").soundIndex, 5);
+    EXPECT_EQ(parseSettings("5011").lightFlag, 0);
+    EXPECT_EQ(formatSettings({3, 1, 0, 1}), QByteArray("3101")); // completion off keeps its place
+    EXPECT_EQ(formatSettings({3, 1, 1, 1}), QByteArray("3111"));
+    EXPECT_EQ(formatSettings({3, 1, 1, 0}), QByteArray("311"));  // off: the file of before
+    EXPECT_EQ(formatSettings({3, 1, 0, 0}), QByteArray("31"));
+    for (const Settings &settings : {Settings{2, 0, 0, 1}, Settings{0, 1, 1, 1}})
+        EXPECT_EQ(parseSettings(formatSettings(settings)), settings);
+}

@@ -147,6 +147,29 @@ TEST_F(LeadingSpaceSettings, VisualResponseSwitchedOffStaysOffAfterARestart)
     EXPECT_EQ(window->settings().soundIndex(), 0);
 }
 
+TEST_F(SoundSettings, CorrectTypingErrorsIsKeptAsAFourthCharacter)
+{
+    whenOptionsOpen([](OptionsDialog *dialog) {
+        EXPECT_FALSE(dialog->correctionCheck()->isChecked());
+        EXPECT_EQ(dialog->correctionCheck()->text(), QStringLiteral("Correct typing errors"));
+        dialog->correctionCheck()->click();
+    });
+    tap(1052);
+    EXPECT_EQ(window->settings().correctionFlag(), 1);
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("3001"));
+    window.reset();
+    window = std::make_unique<KeyboardDialog>(fake.services());
+    window->OnInitDialog();
+    EXPECT_EQ(window->settings().correctionFlag(), 1);
+    EXPECT_EQ(window->settings().completionFlag(), 0);
+    whenOptionsOpen([](OptionsDialog *dialog) {
+        EXPECT_TRUE(dialog->correctionCheck()->isChecked());
+        dialog->correctionCheck()->click();
+    });
+    tap(1052);
+    EXPECT_EQ(fileBytes(appFolder() + QStringLiteral("/config.dat")), QByteArray("30"));
+}
+
 TEST_F(SoundSettings, HelpOpensThePageOrSaysItFailed)
 {
     tap(1048);
