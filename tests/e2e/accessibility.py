@@ -248,9 +248,10 @@ def check(program):
     controls = [(n.get_role_name(), spoken_name(n)) for n in dialog_controls(options)]
     expect("Options dialog: every control named", controls,
            [("combo box", "Keypress Sound:"), ("check box", "Visual response for keypress"),
-            ("check box", "Word completion"), ("push button", "OK")])
-    expect("Options dialog: keyboard order from the first control", keyboard_order(program, options, 5),
-           ["Keypress Sound:", "Visual response for keypress", "Word completion", "OK", "Keypress Sound:"])
+            ("check box", "Word completion"), ("check box", "Correct typing errors"), ("push button", "OK")])
+    expect("Options dialog: keyboard order from the first control", keyboard_order(program, options, 6),
+           ["Keypress Sound:", "Visual response for keypress", "Word completion", "Correct typing errors", "OK",
+            "Keypress Sound:"])
     close_dialog(program, keyboard, options)
 
     shortcut_order = ["Key:", "Shortcuts", "Letter", "Add", "Delete", "Program:", "Close"]

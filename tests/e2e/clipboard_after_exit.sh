@@ -9,7 +9,7 @@ for tool in Xvfb xclip; do
 done
 
 display=":$((50 + RANDOM % 200))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb
