@@ -1,3 +1,4 @@
+#include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
 #include "KeyboardArguments.h"
 
@@ -24,7 +25,10 @@ int main(int argc, char **argv)
     if (early.action != cli::Verdict::Action::Run)
         return cli::actOn(program, early, cli::keyboardUsage());
 
+    // The font configuration is read while the application object connects to the display.
+    wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
+    fonts.finish();
     // The application object has taken out the toolkit options it understood.
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)

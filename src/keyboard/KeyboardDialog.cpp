@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
@@ -25,7 +26,6 @@ KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
     : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
-    appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
     createControls();
     settingsCommands = std::make_unique<SettingsCommands>(*this, *typing, platform);
     documentCommands = std::make_unique<DocumentCommands>(*this, *typing, platform);
@@ -120,7 +120,6 @@ QPoint KeyboardDialog::keyCentre(int id) const
 
 bool KeyboardDialog::OnInitDialog()
 {
-    setWindowIcon(appIcon);
     qreal scale = 1;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         scale = scaleFor(screen->availableSize(), usesRealFullScreen());
@@ -211,6 +210,9 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 
 void KeyboardDialog::afterFirstFrame()
 {
+    // Reading the icon's picture loads the toolkit's image format modules: the window system
+    // shows the icon a moment after the window, not at the price of the window's first picture.
+    setWindowIcon(QIcon(QStringLiteral(":/wendrel/wendrel.png")));
     shortcutCommands->discoverPrograms();
     settingsCommands->loadChosenSound();
 }

@@ -13,7 +13,6 @@
 
 #include <QFont>
 #include <QHash>
-#include <QIcon>
 #include <QWidget>
 #include <memory>
 
@@ -103,7 +102,6 @@ private:
     KeyboardView *view = nullptr;
     PopupView *popup = nullptr; // a long press's alternates, over everything
     QHash<int, QTimer *> timers;
-    QIcon appIcon;
     ScaledLayout layout;
     bool fullScreenMode = false;
     bool controlsVisible = false;
