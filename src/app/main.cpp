@@ -1,5 +1,6 @@
 #include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
+#include "SessionBusWarmUp.h"
 #include "KeyboardArguments.h"
 
 #include <QStringList>
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
     fonts.finish();
+    const wendrel::SessionBusWarmUp bus;
     // The application object has taken out the toolkit options it understood.
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)

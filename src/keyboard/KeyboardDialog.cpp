@@ -26,6 +26,7 @@ KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
     : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
+    chooseScaleAndFonts();
     createControls();
     settingsCommands = std::make_unique<SettingsCommands>(*this, *typing, platform);
     documentCommands = std::make_unique<DocumentCommands>(*this, *typing, platform);
@@ -118,19 +119,26 @@ QPoint KeyboardDialog::keyCentre(int id) const
     return index < 0 ? QPoint(-1, -1) : view->mapTo(this, view->keyRect(index).center());
 }
 
-bool KeyboardDialog::OnInitDialog()
+// The fonts are chosen before the controls are made: making the text area wakes the toolkit's
+// bridge to screen readers, which may wait for the session bus (reached meanwhile on a thread of
+// its own when the program starts), and the fonts are the longest work of the window before it.
+void KeyboardDialog::chooseScaleAndFonts()
 {
     qreal scale = 1;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         scale = scaleFor(screen->availableSize(), usesRealFullScreen());
     layout = ScaledLayout(scale, QPoint());
+    textFont = sansSerifWithCellHeight(layout.length(15), font());
+    keyFont = captionFont(layout, textFont);
+}
+
+bool KeyboardDialog::OnInitDialog()
+{
     // On a desktop the window keeps the layout's size; in full-screen mode it takes the whole
     // screen and the scaled layout is centred on it (placeControls).
     if (!usesRealFullScreen())
         setFixedSize(layout.size());
     enterFullScreen();
-
-    textFont = sansSerifWithCellHeight(layout.length(15), font());
     edit->setFont(textFont);
 
     const QString appFolder = appFolderOf(platform.executable.path());
@@ -181,7 +189,6 @@ void KeyboardDialog::placeControls()
     // draft keeper's claim) although the view paints every pixel of the rest.
     const QSize window = usesRealFullScreen() && screen ? screen->size() : layout.size();
     const int viewTop = layout.rect(KeyRect{0, textAreaRect.y + textAreaRect.height, layoutWidth, 1}).top();
-    const QFont keyFont = captionFont(layout, textFont);
     view->setFont(keyFont);
     view->setGeometry(QRect(0, viewTop, window.width(), window.height() - viewTop));
     view->setScaledLayout(ScaledLayout(layout.scale(), layout.origin() - QPoint(0, viewTop)));

@@ -81,6 +81,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void chooseScaleAndFonts();
     void createControls();
     void connectSession();
     void placeControls();
@@ -97,6 +98,7 @@ private:
     SystemClipboard clipboard;
     std::unique_ptr<TypingSession> typing;
     QFont textFont;
+    QFont keyFont; // the key captions' (and the popup's)
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
     KeyboardView *view = nullptr;
