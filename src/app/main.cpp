@@ -1,4 +1,6 @@
+#include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
+#include "SessionBusWarmUp.h"
 #include "KeyboardArguments.h"
 
 #include <QStringList>
@@ -24,7 +26,11 @@ int main(int argc, char **argv)
     if (early.action != cli::Verdict::Action::Run)
         return cli::actOn(program, early, cli::keyboardUsage());
 
+    // The font configuration is read while the application object connects to the display.
+    wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
+    fonts.finish();
+    const wendrel::SessionBusWarmUp bus;
     // The application object has taken out the toolkit options it understood.
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)

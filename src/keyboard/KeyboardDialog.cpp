@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QPainter>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
@@ -25,7 +26,7 @@ KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
     : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
-    appIcon = QIcon(QStringLiteral(":/wendrel/wendrel.png"));
+    chooseScaleAndFonts();
     createControls();
     settingsCommands = std::make_unique<SettingsCommands>(*this, *typing, platform);
     documentCommands = std::make_unique<DocumentCommands>(*this, *typing, platform);
@@ -118,20 +119,26 @@ QPoint KeyboardDialog::keyCentre(int id) const
     return index < 0 ? QPoint(-1, -1) : view->mapTo(this, view->keyRect(index).center());
 }
 
-bool KeyboardDialog::OnInitDialog()
+// The fonts are chosen before the controls are made: making the text area wakes the toolkit's
+// bridge to screen readers, which may wait for the session bus (reached meanwhile on a thread of
+// its own when the program starts), and the fonts are the longest work of the window before it.
+void KeyboardDialog::chooseScaleAndFonts()
 {
-    setWindowIcon(appIcon);
     qreal scale = 1;
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         scale = scaleFor(screen->availableSize(), usesRealFullScreen());
     layout = ScaledLayout(scale, QPoint());
+    textFont = sansSerifWithCellHeight(layout.length(15), font());
+    keyFont = captionFont(layout, textFont);
+}
+
+bool KeyboardDialog::OnInitDialog()
+{
     // On a desktop the window keeps the layout's size; in full-screen mode it takes the whole
     // screen and the scaled layout is centred on it (placeControls).
     if (!usesRealFullScreen())
         setFixedSize(layout.size());
     enterFullScreen();
-
-    textFont = sansSerifWithCellHeight(layout.length(15), font());
     edit->setFont(textFont);
 
     const QString appFolder = appFolderOf(platform.executable.path());
@@ -182,7 +189,6 @@ void KeyboardDialog::placeControls()
     // draft keeper's claim) although the view paints every pixel of the rest.
     const QSize window = usesRealFullScreen() && screen ? screen->size() : layout.size();
     const int viewTop = layout.rect(KeyRect{0, textAreaRect.y + textAreaRect.height, layoutWidth, 1}).top();
-    const QFont keyFont = captionFont(layout, textFont);
     view->setFont(keyFont);
     view->setGeometry(QRect(0, viewTop, window.width(), window.height() - viewTop));
     view->setScaledLayout(ScaledLayout(layout.scale(), layout.origin() - QPoint(0, viewTop)));
@@ -211,6 +217,9 @@ void KeyboardDialog::paintEvent(QPaintEvent *)
 
 void KeyboardDialog::afterFirstFrame()
 {
+    // Reading the icon's picture loads the toolkit's image format modules: the window system
+    // shows the icon a moment after the window, not at the price of the window's first picture.
+    setWindowIcon(QIcon(QStringLiteral(":/wendrel/wendrel.png")));
     shortcutCommands->discoverPrograms();
     settingsCommands->loadChosenSound();
 }

@@ -13,7 +13,6 @@
 
 #include <QFont>
 #include <QHash>
-#include <QIcon>
 #include <QWidget>
 #include <memory>
 
@@ -82,6 +81,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void chooseScaleAndFonts();
     void createControls();
     void connectSession();
     void placeControls();
@@ -98,12 +98,12 @@ private:
     SystemClipboard clipboard;
     std::unique_ptr<TypingSession> typing;
     QFont textFont;
+    QFont keyFont; // the key captions' (and the popup's)
     QPlainTextEdit *edit = nullptr;
     TextArea *text = nullptr;
     KeyboardView *view = nullptr;
     PopupView *popup = nullptr; // a long press's alternates, over everything
     QHash<int, QTimer *> timers;
-    QIcon appIcon;
     ScaledLayout layout;
     bool fullScreenMode = false;
     bool controlsVisible = false;
