@@ -9,14 +9,22 @@ namespace {
 
 // How many learned uses it takes before learned counts weigh as much as the dictionary's.
 constexpr double learnedWeightHalf = 150.0;
-// With a language model, what was learned is weighed against the model's probabilities as if
-// the model had been this many learned words (single words), uses after the previous word,
-// and uses after the two previous words: a context used a few times soon follows what was
-// learned in it. A word used lately counts up to recencyBoost times more, fading over
-// recencySpan uses. (Tuned on texts other than the benchmark's.)
+// With a language model, what the user writes adapts the model's probabilities to it: each
+// word's probability in context is scaled by how much more (or less) often the user has used
+// it than the model expects of it anywhere, to the power adaptationStrength; the user's share
+// of a word is smoothed towards the model's as if the model had been cachePrior learned words.
+// (Prose the model was not made from is full of words it underrates: "her", "had", names.)
+// A word the model lacks gets its learned share, as if the model had been wordPrior learned
+// words. Then what was learned after the previous word and after the two previous words is
+// weighed against that as if it had been pairPrior and triplePrior uses of that context: a
+// context used a few times soon follows what was learned in it. A word, pair or triple used
+// lately counts up to recencyBoost times more, fading over recencySpan uses. (Tuned on texts
+// other than the benchmark's.)
+constexpr double adaptationStrength = 0.7;
+constexpr double cachePrior = 300.0;
 constexpr double wordPrior = 3000.0;
-constexpr double pairPrior = 10.0;
-constexpr double triplePrior = 5.0;
+constexpr double pairPrior = 20.0;
+constexpr double triplePrior = 10.0;
 constexpr double recencyBoost = 1.0;
 constexpr double recencySpan = 300.0;
 // The model's best words considered beside the learned ones (more than are shown: the typed
@@ -284,11 +292,12 @@ LanguageModel::WordId CompletionEngine::modelWord(QStringView word) const
     return languageModel->find(key.toUtf8());
 }
 
-// What was learned is evidence on top of the model, which serves as its prior (Dirichlet
-// smoothing): the learned share of a word among all learned words, then among those after the
-// previous word, then after the two previous words, each level backing on the one before
-// with a weight. A context used often soon follows what was learned in it; a word used lately
-// counts more.
+// What was learned adapts the model to the user: the model's probability of a word in context
+// is scaled by the ratio of the word's learned share (smoothed towards the model's) to the
+// model's own probability of the word (unigram rescaling). Then the learned shares after the
+// previous word and after the two previous words are mixed in, each level backing on the one
+// before with a weight (Dirichlet smoothing). A context used often soon follows what was
+// learned in it; what was used lately counts more.
 double CompletionEngine::combinedProbability(const QString &key, LanguageModel::WordId word,
                                              const LanguageModel::Context &modelContext,
                                              const LearnedWords::Followers *pairs,
@@ -298,18 +307,26 @@ double CompletionEngine::combinedProbability(const QString &key, LanguageModel::
     const double total = double(learnedWords.total());
     if (total <= 0)
         return model;
+    // A use counts more the more recent it is (a use counter from a damaged store that is
+    // ahead of the store's own wraps to a great age: no boost).
+    const auto recency = [this](quint32 lastUsed) {
+        return 1.0 + recencyBoost * std::exp(-double(learnedWords.uses() - lastUsed) / recencySpan);
+    };
     double count = 0.0;
-    if (const LearnedWords::Word *learned = learnedWords.find(key)) {
-        const double age = double(learnedWords.uses() - learned->lastUsed);
-        count = learned->count * (1.0 + recencyBoost * std::exp(-age / recencySpan));
+    if (const LearnedWords::Word *learned = learnedWords.find(key))
+        count = learned->count * recency(learned->lastUsed);
+    double p = count / (total + wordPrior);
+    if (model > 0.0) {
+        const double background = std::pow(10.0, languageModel->logProbability(word, LanguageModel::Context()));
+        const double share = (count + cachePrior * background) / (total + cachePrior);
+        p = std::min(1.0, model * std::pow(share / background, adaptationStrength));
     }
-    double p = (count + wordPrior * model) / (total + wordPrior);
-    const auto mix = [&key](const LearnedWords::Followers *followers, double prior, double strength) {
+    const auto mix = [&](const LearnedWords::Followers *followers, double prior, double strength) {
         if (!followers || followers->total == 0)
             return prior;
         const auto it = std::find_if(followers->list.begin(), followers->list.end(),
                                      [&key](const LearnedWords::Follower &f) { return f.key == key; });
-        const double count = it == followers->list.end() ? 0.0 : double(it->count);
+        const double count = it == followers->list.end() ? 0.0 : double(it->count) * recency(it->lastUsed);
         return (count + strength * prior) / (double(followers->total) + strength);
     };
     return mix(triples, mix(pairs, p, pairPrior), triplePrior);

@@ -118,6 +118,20 @@ TEST(LanguageModelLearning, WhatIsUsedOutranksTheModel)
     EXPECT_EQ(engine.learned().find(QStringLiteral("apple"))->display, QStringLiteral("apple"));
 }
 
+TEST(LanguageModelLearning, WordsUsedOftenLeanTheModelTowardsThemInEveryContext)
+{
+    CompletionEngine engine(model(), nullptr);
+    ASSERT_EQ(engine.candidates(QStringLiteral("so green ")), (QStringList{"avocado", "apple", "banana"}));
+    for (int i = 0; i < 50; ++i)
+        engine.learnText(QStringLiteral("we like apricot. "));
+    // Learned only after "like", the word now comes first where the model knows nothing of
+    // the context, and after "green" before the single word the model rated higher; the
+    // model's pairs after "green" keep their places.
+    EXPECT_EQ(engine.candidates(QStringLiteral("so ")).value(0), QStringLiteral("apricot"));
+    EXPECT_EQ(engine.candidates(QStringLiteral("so green ")), (QStringList{"avocado", "apple", "apricot"}));
+    EXPECT_GT(engine.logProbability(u"apricot", u"so"), -1.6);
+}
+
 TEST(LanguageModelLearning, TriplesAreLearnedBoundedAndKeptInTheFile)
 {
     QTemporaryDir folder;

@@ -25,9 +25,13 @@ What changes on the way:
   (/usr/share/dict/american-english) knows it only so (names).
 - Pruning keeps an n-gram only where it pays: where it brings its word among the candidates
   shown (the RANK best in that context) after fewer typed letters (none included) than the
-  shorter context alone would. Of those, the ones that save the most keys in expected text
-  (keys saved, times the probability of the context and of the word in it) are kept until the
-  file has its size (SIZE_BUDGET). 2-grams that lead to kept 3-grams stay too.
+  shorter context alone would; or where it keeps its word out of them: an n-gram less likely
+  than the shorter context makes its word (after "her", "the" is rarer than "the" anywhere)
+  pays where the shorter context alone would show that word instead of a likelier one. Of
+  those, the ones that save the most keys in expected text (keys saved, times the probability
+  of the context and of the word in it; for a word kept out, the probability of the word it
+  leaves shown, for each prefix) are kept until the file has its size (SIZE_BUDGET). 2-grams
+  that lead to kept 3-grams stay too.
 
 The output, all numbers little-endian, sections 4-byte aligned (LanguageModel.h reads it):
     header: "WENDRELM", version, file size, then the counts: words, pairs, triples, contexts,
@@ -57,7 +61,7 @@ SCALE = 512         # fixed point of log10 values
 PROB_LIMIT = 16383  # 14 bits
 LOG_BASE = math.log10(1.0001)
 WORD_BITS = 18
-SIZE_BUDGET = 9 * 1024 * 1024  # bytes of the whole file, about
+SIZE_BUDGET = 11700000  # bytes of the whole file, about (at most 12 MB)
 WORD_LIST = '/usr/share/dict/american-english'
 
 
@@ -177,10 +181,13 @@ class BackOff:
 
 
 def gains(followers, words, fallback, backoff_tops, offset):
-    """word -> keys saved: for the followers (word -> log p in this context) that bring their
-    word among the RANK best after fewer typed letters than backing off (fallback(word): its
-    score without this n-gram) would, how many fewer. backoff_tops: prefix -> best (score,
-    word) of the back-off, to which offset is added."""
+    """word -> what its n-gram is worth in this context: for the followers (word -> log p in
+    this context) that bring their word among the RANK best after fewer typed letters than
+    backing off (fallback(word): its score without this n-gram) would, how many fewer keys
+    (an int); for those that keep their word out of the RANK best where backing off would
+    show it, the sum over those prefixes of the probability of the word it would push out (a
+    float). backoff_tops: prefix -> best (score, word) of the back-off, to which offset is
+    added."""
     tops = collections.defaultdict(list)
     for w, s in followers.items():
         word = words[w]
@@ -194,9 +201,9 @@ def gains(followers, words, fallback, backoff_tops, offset):
     for w, s in followers.items():
         word = words[w]
         without = fallback(w)
-        if without >= s:
-            continue  # the n-gram says nothing that backing off does not
+        lower = without >= s  # backing off would rate the word higher
         shown_with = shown_without = len(word)
+        pushed_out = 0.0
         for k in range(len(word)):
             prefix = word[:k]
             others = [x for x, v in tops[prefix] if v != w]
@@ -204,14 +211,32 @@ def gains(followers, words, fallback, backoff_tops, offset):
             others.sort(reverse=True)
             others = others[:RANK]
             third = others[-1] if len(others) == RANK else -1e9
+            if lower:
+                if s > third:
+                    break  # shown from here on either way
+                if without > third:
+                    pushed_out += 10 ** third
+                continue
             if s > third:
                 shown_with = min(shown_with, k)
             if without > third:
                 shown_without = k
                 break
-        if shown_with < shown_without:
+        if lower:
+            if pushed_out > 0:
+                kept[w] = pushed_out
+        elif shown_with < shown_without:
             kept[w] = shown_without - shown_with
     return kept
+
+
+def worth(gain, context_log, word_log):
+    """Keys an n-gram saves in expected text: keys saved by its word (an int from gains())
+    times the probability of the context and of the word in it; or the probability of the
+    words it leaves shown (a float) times that of the context."""
+    if isinstance(gain, float):
+        return gain * 10 ** context_log
+    return gain * 10 ** (context_log + word_log)
 
 
 def main():
@@ -240,7 +265,7 @@ def main():
     pair_gain = {}
     for v, f in followers.items():
         for w, g in gains(f, words, lambda w: bo1[v] + p1[w], unigram_tops, bo1[v]).items():
-            pair_gain[(v, w)] = g * 10 ** (context_log[v] + f[w])
+            pair_gain[(v, w)] = worth(g, context_log[v], f[w])
     kept_pairs = set(pair_gain)
     print('pairs that pay: %d' % len(kept_pairs), file=sys.stderr)
 
@@ -264,7 +289,7 @@ def main():
             f = contexts[(u, v)]
             context = context_log[u] + (pairs[(u, v)][0] if (u, v) in pairs else bo1[u] + p1[v])
             for w, g in gains(f, words, lambda w: bo2 + pair_score(v, w), back, bo2).items():
-                triple_gain[(u, v, w)] = g * 10 ** (context + f[w])
+                triple_gain[(u, v, w)] = worth(g, context, f[w])
     print('triples that pay: %d' % len(triple_gain), file=sys.stderr)
 
     # The n-grams that save the most keys in expected text, until the file has its size: a
