@@ -71,6 +71,10 @@ TEST(SettingsFile, MissingOrUnreadableGivesDefaults)
     QTemporaryDir dir;
     EXPECT_EQ(readSettingsFile(dir.path() + QStringLiteral("/config.dat")), Settings{});
     EXPECT_EQ(readSettingsFile(dir.path()), Settings{}); // a folder cannot be read as a file
+    // A named pipe would wait for a writer that never comes: it reads as no settings at once.
+    const QString pipe = dir.path() + QStringLiteral("/pipe.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(readSettingsFile(pipe), Settings{});
     ASSERT_TRUE(writeSettingsFile(dir.path() + QStringLiteral("/config.dat"), {5, 0}));
     EXPECT_EQ(readSettingsFile(dir.path() + QStringLiteral("/config.dat")), (Settings{5, 0}));
 }

@@ -68,6 +68,10 @@ TEST(ShortcutFile, FailedWriteKeepsTheOldFile)
     EXPECT_FALSE(writeShortcutFile(QStringLiteral("/proc/shortcut.dat"), {}));
     EXPECT_EQ(readShortcutFile(path), (QList<Binding>{{QStringLiteral("0A"), QStringLiteral("Old")}}));
     EXPECT_TRUE(readShortcutFile(dir.path() + QStringLiteral("/none.dat")).isEmpty());
+    // A named pipe would wait for a writer that never comes: it reads as no shortcuts at once.
+    const QString pipe = dir.path() + QStringLiteral("/pipe.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_TRUE(readShortcutFile(pipe).isEmpty());
 }
 
 TEST(ProgramScanner, FindsShortcutFilesDepthFirst)
