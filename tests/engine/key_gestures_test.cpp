@@ -2,6 +2,7 @@
 // session is asked to do, in order.
 #include "Alternates.h"
 #include "KeyGestures.h"
+#include "TypingSession.h"
 #include "SessionClock.h"
 
 #include <QStringList>
@@ -30,16 +31,7 @@ QPointF centreOf(int key)
 // The session as the gestures see it, writing down every request.
 class RecordingHost : public KeyGestureHost {
 public:
-    int keyAt(QPointF point) const override
-    {
-        const auto table = keyTable();
-        for (size_t i = 0; i < table.size(); ++i) {
-            const KeyRect &r = table[i].rect;
-            if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
-                return int(i);
-        }
-        return -1;
-    }
+    int keyAt(QPointF point) const override { return TypingSession::keyAt(point); }
     TouchKind touchKind(int key) const override
     {
         const KeyDef &def = keyTable()[size_t(key)];
