@@ -3,7 +3,9 @@
 device_startup.sh (as root, in the host's root over 9p): loads a 240 x 320 virtual framebuffer,
 makes a touchscreen, and starts in turns the toolkit's floor (a text edit and 66 push buttons),
 the view window (the text edit and one KeyboardView) and wendrel on Qt's linuxfb platform,
-timing each from its start to the moment every key shows on the framebuffer.
+timing each from its start to the moment every key shows on the framebuffer. The toolkit's two
+lower bounds paint the same picture with no text editing: "gui-only" from Qt Gui alone and
+"1-widget" from the leanest Qt Widgets window.
 
 Writes startup.json into the run folder and prints a table.
 """
@@ -121,6 +123,8 @@ def main():
     parser.add_argument("--vfb", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--wendrel", required=True)
+    parser.add_argument("--bare-gui", required=True)
+    parser.add_argument("--bare-widget", required=True)
     parser.add_argument("--rounds", type=int, default=7)
     args = parser.parse_args()
     with open(os.path.join(args.run, "keys.json")) as f:
@@ -137,10 +141,10 @@ def main():
     fb = Framebuffer()
     touch, touch_path = touchscreen()
     env = environment(os.path.join(args.run, "home"), touch_path)
-    commands = {"floor": [args.probe, "floor", "stay"], "view": [args.probe, "view", "stay"],
+    commands = {"floor": [args.probe, "floor", "stay"], "gui-only": [args.bare_gui],
+                "1-widget": [args.bare_widget], "view": [args.probe, "view", "stay"],
                 "wendrel": [args.wendrel]}
-    points = {"floor": expectations(table, True), "view": expectations(table, False),
-              "wendrel": expectations(table, False)}
+    points = {kind: expectations(table, kind == "floor") for kind in commands}
     times = {kind: [] for kind in commands}
     with open(os.path.join(args.run, "programs.log"), "w") as log:
         for round_ in range(args.rounds + 1):  # the first round warms the caches
@@ -160,7 +164,7 @@ def main():
     median = lambda values: sorted(values)[len(values) // 2]
     figures = {kind: {"median_ms": round(median(v), 1), "fastest_ms": round(min(v), 1),
                       "runs_ms": [round(x, 1) for x in v]} for kind, v in times.items()}
-    for kind in ("view", "wendrel"):
+    for kind in commands:
         figures[kind]["ratio_of_medians"] = round(median(times[kind]) / median(times["floor"]), 3)
     with open(os.path.join(args.run, "startup.json"), "w") as f:
         json.dump(figures, f, indent=1)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The first complete frame on a device's framebuffer: the toolkit's floor (a text edit and 66
-# push buttons) against the keys drawn by one view and against wendrel, in the device check's
+# push buttons) against the keys drawn by one view and against wendrel, with the toolkit's two
+# lower bounds (the same picture from Qt Gui alone and from one Qt Widgets widget), in the device check's
 # virtual machine (qemu, Debian's kernel, a 240 x 320 framebuffer and a touchscreen). The guest's
 # kernel and initramfs are made by tests/device/prepare_guest.sh, as the device check makes them.
 # Usage: device_startup.sh <work folder> <folder of the built programs> [rounds, 7 unless given]
@@ -21,7 +22,8 @@ mkdir -p "$run"
 cat > "$run/job.sh" <<JOB
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 exec /usr/bin/python3 "$here/device_startup.py" --run "$run" --vfb "$work/guest/vfb.ko" \
-  --probe "$bin/startup_probe" --wendrel "$bin/wendrel" --rounds "$rounds"
+  --probe "$bin/startup_probe" --wendrel "$bin/wendrel" --bare-gui "$bin/bare_gui_window" \
+  --bare-widget "$bin/bare_widget_window" --rounds "$rounds"
 JOB
 
 # TCG, as the device check runs it: the same on every machine.

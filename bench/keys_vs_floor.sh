@@ -4,7 +4,11 @@
 # the program, the peak resident memory 300 ms after it, and tap to pixels. "view" is a window
 # of the text edit and one KeyboardView (startup_probe view), "wendrel" the program itself with
 # its default settings (key sound 1, whose player module loads just after the first frame) and
-# "silent" the program with no key sound (config.dat "01" for the time of its runs).
+# "silent" the program with no key sound (config.dat "01" for the time of its runs). Two lower
+# bounds of the toolkit, first frame only, paint the same picture with no text editing:
+# "gui-only" from Qt Gui alone (bare_gui_window, the Widgets library never loaded) and "1-widget"
+# from the leanest Qt Widgets window (bare_widget_window, one widget), which no window made of
+# Qt Widgets can beat.
 # Usage: keys_vs_floor.sh <folder of the built programs> [rounds, 21 unless given]
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
@@ -48,6 +52,8 @@ trap 'settings_for wendrel; cleanup' EXIT
 first_frame() { # kind -> "<ms> <peak kB>"
   case "$1" in
     floor) "$bin/x11_first_frame" floor 300 "$bin/startup_probe" floor stay ;;
+    gui-only) "$bin/x11_first_frame" keys 300 "$bin/bare_gui_window" ;;
+    1-widget) "$bin/x11_first_frame" keys 300 "$bin/bare_widget_window" ;;
     view) "$bin/x11_first_frame" keys 300 "$bin/startup_probe" view stay ;;
     wendrel | silent) "$bin/x11_first_frame" keys 300 "$bin/wendrel" ;;
   esac
@@ -59,7 +65,7 @@ tap() { # kind -> "<median µs> <90th percentile µs> <processor µs> <peak kB>"
   esac
 }
 
-kinds="floor view wendrel silent"
+kinds="floor gui-only 1-widget view wendrel silent"
 # The first round warms the caches (and makes wendrel's Start Menu folder); the kinds take turns.
 for round in $(seq 0 "$rounds"); do
   for kind in $kinds; do
@@ -75,7 +81,10 @@ for kind in $kinds; do
   awk '{print $2}' "$work/start-$kind" | median > "$work/kb-$kind"
   awk '{print $3}' "$work/start-$kind" | median > "$work/cpu-$kind"
   settings_for "$kind"
-  tap "$kind" 2>/dev/null | tail -1 > "$work/tap-$kind"
+  case "$kind" in
+    gui-only | 1-widget) echo "- - - -" > "$work/tap-$kind" ;;
+    *) tap "$kind" 2>/dev/null | tail -1 > "$work/tap-$kind" ;;
+  esac
 done
 
 floor_ms="$(cat "$work/ms-floor")" floor_fast="$(cat "$work/fast-floor")" floor_kb="$(cat "$work/kb-floor")"
@@ -90,6 +99,6 @@ for kind in $kinds; do
   read -r tap _ tap_cpu _ < "$work/tap-$kind"
   printf '  %-8s %9s %6s %8s %6s %7s %6s %9s %7s %8s %6s %10s\n' "$kind" "$ms" "$(ratio "$ms" "$floor_ms")" "$fast" \
     "$(ratio "$fast" "$floor_fast")" "$cpu" "$(ratio "$cpu" "$floor_cpu")" "$kb" "$((kb - floor_kb))" "$tap" \
-    "$(ratio "$tap" "$floor_tap")" "$tap_cpu"
+    "$([ "$tap" = - ] && echo - || ratio "$tap" "$floor_tap")" "$tap_cpu"
 done
 echo "  goals: first frame ratio <= 0.85, tap ratio <= 0.85, peak <= floor + 3072 kB"

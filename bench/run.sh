@@ -15,7 +15,7 @@ command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
-  completion_savings tap_probe x11_first_frame wendrel correction_bench
+  completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_typing
