@@ -1,7 +1,9 @@
 #include "PopupView.h"
 
+#include "PopupViewAccessible.h"
 #include "TypingSession.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <cmath>
 
@@ -25,6 +27,7 @@ PopupView::PopupView(TypingSession &session, QWidget *parent) : QWidget(parent),
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
+    installPopupViewAccessibility();
     hide();
     connect(&session, &TypingSession::popupChanged, this, &PopupView::follow);
 }
@@ -53,9 +56,36 @@ QRect PopupView::cellRect(const QRectF &r) const
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
+int PopupView::cellCount() const
+{
+    return int(session.popup().size());
+}
+
+QString PopupView::cellText(int cell) const
+{
+    const QList<PopupCell> cells = session.popup();
+    return cell >= 0 && cell < cells.size() ? cells[cell].text : QString();
+}
+
+QRect PopupView::cellArea(int cell) const
+{
+    const QList<PopupCell> cells = session.popup();
+    return cell >= 0 && cell < cells.size() ? cellRect(cells[cell].rect).translated(-pos()) : QRect();
+}
+
+int PopupView::chosenCell() const
+{
+    return session.popupChosenCell();
+}
+
 void PopupView::follow()
 {
     const QList<PopupCell> cells = session.popup();
+    const int chosen = session.popupChosenCell();
+    if (chosen != shownChosen) {
+        tellScreenReaders(shownChosen, chosen);
+        shownChosen = chosen;
+    }
     if (cells.isEmpty()) {
         hide();
         return;
@@ -67,6 +97,25 @@ void PopupView::follow()
     raise();
     show();
     update();
+}
+
+// The cell the finger moved to is selected, the one it left no longer is.
+void PopupView::tellScreenReaders(int previouslyChosen, int nowChosen)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface *popup = QAccessible::queryAccessibleInterface(this);
+    if (!popup)
+        return;
+    for (const int cell : {previouslyChosen, nowChosen}) {
+        QAccessibleInterface *item = cell >= 0 ? popup->child(cell) : nullptr;
+        if (!item)
+            continue;
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(item, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void PopupView::paintEvent(QPaintEvent *)

@@ -22,14 +22,23 @@ public:
     // A cell's rectangle in the parent's pixels.
     QRect cellRect(const QRectF &layoutRect) const;
 
+    // The open popup's cells as screen readers see them: how many, what each types, where
+    // each lies in this widget, and the one under the finger (-1: none).
+    int cellCount() const;
+    QString cellText(int cell) const;
+    QRect cellArea(int cell) const;
+    int chosenCell() const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     void follow();
+    void tellScreenReaders(int previouslyChosen, int nowChosen);
 
     TypingSession &session;
     ScaledLayout layout;
+    int shownChosen = -1; // the chosen cell screen readers were last told of
 };
 
 } // namespace wendrel

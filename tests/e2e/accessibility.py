@@ -269,6 +269,30 @@ def check(program):
            wait_for("a focused control", lambda: focused(shortcuts)), "Key:")
     close_dialog(program, keyboard, shortcuts)
     expect("the text kept through the dialogs", keyboard.content(), "Hi 7")
+    check_popup(keyboard)
+
+
+def check_popup(keyboard):
+    """A long press on "e" with the pointer: its popup is a menu of the alternates while held."""
+    key = keyboard.keys[keyboard.captions().index("e")]
+    extents = key.get_extents(Atspi.CoordType.SCREEN)
+    centre = (extents.x + extents.width // 2, extents.y + extents.height // 2)
+    subprocess.run(["xdotool", "mousemove", str(centre[0]), str(centre[1]), "mousedown", "1"], check=True)
+
+    def open_menu():
+        keyboard.window.clear_cache()
+        return next((n for n in descendants(keyboard.window)
+                     if n.get_role() == Atspi.Role.POPUP_MENU and n.get_child_count() > 0), None)
+
+    try:
+        menu = wait_for("the long press's popup", open_menu, 5)
+        items = [menu.get_child_at_index(i) for i in range(menu.get_child_count())]
+        expect("the popup's items: menu items named by what they type",
+               ([i.get_role() for i in items if i.get_role() != Atspi.Role.MENU_ITEM],
+                "\u00e8" in [i.get_name() for i in items], "\u00e9" in [i.get_name() for i in items]),
+               ([], True, True))
+    finally:
+        subprocess.run(["xdotool", "mouseup", "1"], check=True)
 
 
 def main():

@@ -4,6 +4,7 @@
 #include "PopupView.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 
 using namespace wendrel;
@@ -81,6 +82,39 @@ TEST_F(Editing, ALongPressShowsThePopupOnTopAndASlideTypesFromIt)
     release(cellCentre(QStringLiteral("è")));
     EXPECT_FALSE(popup()->isVisible());
     EXPECT_EQ(text(), QStringLiteral("È")); // at the text's start the assistant capitalises
+}
+
+TEST_F(Editing, ScreenReadersSeeThePopupsCellsAndTheOneUnderTheFinger)
+{
+    press(1004); // e
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup()->isVisible(); }, 2000));
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(popup());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->role(), QAccessible::PopupMenu);
+    const QList<PopupCell> cells = window->session().popup();
+    ASSERT_EQ(menu->childCount(), cells.size());
+    for (int i = 0; i < cells.size(); ++i) {
+        QAccessibleInterface *item = menu->child(i);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->role(), QAccessible::MenuItem);
+        EXPECT_EQ(item->text(QAccessible::Name), cells[i].text);
+        const QRect onScreen = item->rect();
+        EXPECT_EQ(menu->childAt(onScreen.center().x(), onScreen.center().y()), item) << "cell " << i;
+        EXPECT_EQ(menu->indexOfChild(item), i);
+    }
+    QAccessibleInterface *grave = menu->child(1);
+    EXPECT_FALSE(grave->state().selected);
+
+    move(cellCentre(QStringLiteral("è")));
+    settle();
+    EXPECT_TRUE(grave->state().selected);
+    move(cellCentre(QStringLiteral("é")));
+    settle();
+    EXPECT_FALSE(grave->state().selected);
+
+    release(cellCentre(QStringLiteral("é")));
+    EXPECT_EQ(menu->childCount(), 0) << "a closed popup offers nothing";
+    EXPECT_FALSE(grave->isValid());
 }
 
 TEST_F(Editing, ThePopupOfAnUpperKeyLiesOverTheTextArea)
