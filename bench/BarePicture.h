@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace wendrel::bench {
 
@@ -38,7 +39,12 @@ public:
             painter.fillRect(face, colour(key.face));
             painter.drawText(face, Qt::AlignCenter, keyCaption(key, false, false, false));
         }
+        if (quitAfterPaint) // the frame is handed over once this paint returns
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     }
+
+    // "quit": the program ends after its first frame (for counting instructions).
+    bool quitAfterPaint = false;
 
 private:
     static QColor colour(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }

@@ -1,7 +1,7 @@
 // The toolkit's lower bound for the keyboard window's first frame: the same picture from Qt Gui
 // alone. The Widgets library is never loaded; one raster window paints the keys and a text
 // document, with no text editing, no focus, no screen-reader objects and no style.
-// Usage: bare_gui_window
+// Usage: bare_gui_window [quit]
 #include "BarePicture.h"
 
 #include <QRasterWindow>
@@ -16,7 +16,7 @@ protected:
         picture.paint(painter, QRect(QPoint(), size()));
     }
 
-private:
+public:
     wendrel::bench::BarePicture picture;
 };
 
@@ -26,6 +26,7 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     BareWindow window;
+    window.picture.quitAfterPaint = argc > 1 && QByteArray(argv[1]) == "quit";
     wendrel::bench::showAsKeyboardWindow(window);
     return app.exec();
 }
