@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTextDocument>
@@ -67,6 +68,29 @@ template <typename Window> void showAsKeyboardWindow(Window &window)
         window.showFullScreen();
     else
         window.show();
+}
+
+// A window of the toolkit's kind Base (QRasterWindow or QWidget) that paints the picture.
+template <typename Base> class BareWindow : public Base {
+public:
+    BarePicture picture;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        picture.paint(painter, QRect(QPoint(), this->size()));
+    }
+};
+
+// The whole program of a lower-bound window: "quit" as its argument ends it after its first frame.
+template <typename Application, typename Base> int runBareWindow(int argc, char **argv)
+{
+    Application app(argc, argv);
+    BareWindow<Base> window;
+    window.picture.quitAfterPaint = argc > 1 && QByteArray(argv[1]) == "quit";
+    showAsKeyboardWindow(window);
+    return app.exec();
 }
 
 } // namespace wendrel::bench

@@ -6,27 +6,7 @@
 
 #include <QRasterWindow>
 
-namespace {
-
-class BareWindow : public QRasterWindow {
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        picture.paint(painter, QRect(QPoint(), size()));
-    }
-
-public:
-    wendrel::bench::BarePicture picture;
-};
-
-} // namespace
-
 int main(int argc, char **argv)
 {
-    QGuiApplication app(argc, argv);
-    BareWindow window;
-    window.picture.quitAfterPaint = argc > 1 && QByteArray(argv[1]) == "quit";
-    wendrel::bench::showAsKeyboardWindow(window);
-    return app.exec();
+    return wendrel::bench::runBareWindow<QGuiApplication, QRasterWindow>(argc, argv);
 }

@@ -7,27 +7,7 @@
 #include <QApplication>
 #include <QWidget>
 
-namespace {
-
-class BareWidget : public QWidget {
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        picture.paint(painter, rect());
-    }
-
-public:
-    wendrel::bench::BarePicture picture;
-};
-
-} // namespace
-
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    BareWidget window;
-    window.picture.quitAfterPaint = argc > 1 && QByteArray(argv[1]) == "quit";
-    wendrel::bench::showAsKeyboardWindow(window);
-    return app.exec();
+    return wendrel::bench::runBareWindow<QApplication, QWidget>(argc, argv);
 }
