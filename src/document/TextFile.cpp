@@ -3,7 +3,6 @@
 #include "Files.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace wendrel {
@@ -58,11 +57,8 @@ QString decodeTextFile(const QByteArray &bytes)
 
 std::optional<QString> readTextFile(const QString &path)
 {
-    // Opening a named pipe would wait for a writer; take regular files only.
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+    if (!openRegularFile(file))
         return std::nullopt;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)

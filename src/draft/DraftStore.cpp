@@ -1,6 +1,7 @@
 #include "DraftStore.h"
 
 #include "DraftJournal.h"
+#include "Files.h"
 #include "TextFile.h"
 
 #include <QDir>
@@ -34,10 +35,8 @@ namespace {
 // a folder cannot be a draft) or cannot be read.
 std::optional<QByteArray> readRegularFile(const QString &path)
 {
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+    if (!openRegularFile(file))
         return std::nullopt;
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)

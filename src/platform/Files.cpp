@@ -37,6 +37,11 @@ bool replaceFile(const QString &path, const QByteArray &bytes)
     return file.commit() && syncFolderOf(path);
 }
 
+bool openRegularFile(QFile &file)
+{
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly) && !file.isSequential();
+}
+
 void appendUtf16le(QByteArray &bytes, QStringView text)
 {
     if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {

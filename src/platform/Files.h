@@ -1,6 +1,7 @@
 #pragma once
 // File helpers shared by the program's file formats.
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 namespace wendrel {
@@ -12,6 +13,10 @@ namespace wendrel {
 bool replaceFile(const QString &path, const QByteArray &bytes);
 // Syncs the folder that holds path (a rename, a new or a removed file in it reach the disk).
 bool syncFolderOf(const QString &path);
+
+// Opens file for reading only when it is a regular file: opening a named pipe would wait for a
+// writer and hold up the program, and a device may never end.
+bool openRegularFile(QFile &file);
 
 // Appends the text's 16-bit units, low byte first, exactly as they are (lone surrogates too).
 void appendUtf16le(QByteArray &bytes, QStringView text);

@@ -1,4 +1,5 @@
 #include "QtPlatform.h"
+#include "Files.h"
 
 #include "LnkFormat.h"
 
@@ -178,11 +179,8 @@ namespace {
 
 bool startShortcut(const QString &file, const QString &workingFolder)
 {
-    // A named pipe in the shortcut's place would hold up the window until something wrote to it.
-    if (!QFileInfo(file).isFile())
-        return false;
     QFile lnk(file);
-    if (!lnk.open(QIODevice::ReadOnly) || lnk.isSequential())
+    if (!openRegularFile(lnk))
         return false;
     // Shortcut files are small; anything large is not one.
     const QByteArray bytes = lnk.read(64 * 1024);

@@ -3,7 +3,6 @@
 #include "Files.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace wendrel {
 
@@ -40,11 +39,8 @@ QByteArray formatSettings(const Settings &settings)
 
 Settings readSettingsFile(const QString &path)
 {
-    // Opening a named pipe would wait for a writer and hold up the start: regular files only.
-    if (!QFileInfo(path).isFile())
-        return {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.isSequential())
+    if (!openRegularFile(file))
         return {};
     return parseSettings(file.read(maxLineLength));
 }
