@@ -898,6 +898,25 @@ void TypingSession::redo()
     textEdited = true;
 }
 
+void TypingSession::typeInto(KeyOutput *output)
+{
+    keyOutput = output;
+}
+
+void TypingSession::otherProgramFocusChanged()
+{
+}
+
+void TypingSession::setFieldKind(FieldKind kind)
+{
+    field = kind;
+}
+
+void TypingSession::setTextBeforeCaret(const QString &text)
+{
+    Q_UNUSED(text);
+}
+
 void TypingSession::reset()
 {
     Operation operation(*this);

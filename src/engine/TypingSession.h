@@ -8,6 +8,7 @@
 // edited only through QTextCursor, so that the document's undo stack sees every edit and no
 // edit copies the whole text. Positions are the document's: a line break counts one.
 #include "KeyGestures.h"
+#include "KeyOutput.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
 #include "SessionClock.h"
@@ -72,6 +73,22 @@ public:
     // not own it; it keeps the taps of the word being typed there.
     void setCorrection(WordCorrection *correction);
     WordCorrection *correction() const { return wordCorrection; }
+
+    // --- Keyboard mode: typing into another program ----------------------------------------
+    // Types into the program that has the focus through `output` instead of the session's own
+    // document (nullptr: the note pad, the default). Set before the first key; the session
+    // does not own the output.
+    void typeInto(KeyOutput *output);
+    bool typesIntoOtherProgram() const { return keyOutput != nullptr; }
+    // The focus moved in the other program (another window, a click into it, an arrow key):
+    // the text before its caret is no longer known, and a new text starts.
+    void otherProgramFocusChanged();
+    // What the focused field is (a password field: no learning, no candidates, no correction).
+    void setFieldKind(FieldKind kind);
+    FieldKind fieldKind() const { return field; }
+    // The text before the caret as the other program reports it (an input method's surrounding
+    // text), which then replaces what the session kept of its own typing.
+    void setTextBeforeCaret(const QString &text);
 
     // --- Input ---------------------------------------------------------------------------
     // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
@@ -209,6 +226,8 @@ private:
 
     SessionClock &clock;
     Clipboard &clipboard;
+    KeyOutput *keyOutput = nullptr;
+    FieldKind field = FieldKind::Unknown;
     std::unique_ptr<QTextDocument> doc;
     QTextCursor cursor;
     TypingState typing;
