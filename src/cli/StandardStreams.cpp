@@ -21,9 +21,35 @@ bool writeOut(const QString &text)
     return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
 }
 
+QString escapeControls(QStringView text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c == u'\n') {
+            escaped += QLatin1String("\\n");
+        } else if (c == u'\r') {
+            escaped += QLatin1String("\\r");
+        } else if (c == u'\t') {
+            escaped += QLatin1String("\\t");
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            escaped += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        } else if (c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) {
+            // Line and paragraph separators, and the marks that reorder what a terminal shows.
+            escaped += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+        } else {
+            escaped += ch;
+        }
+    }
+    return escaped;
+}
+
 void complain(const QString &program, const QString &message)
 {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(message));
+    // Written whole (a NUL byte in a message must not end it) and on one line.
+    const QByteArray line = (program + QLatin1String(": ") + escapeControls(message) + u'\n').toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 }
 

@@ -13,8 +13,12 @@ QString versionLine(const QString &program);
 // once. False when the write failed; errorText() then says why.
 bool writeOut(const QString &text);
 
-// "<program>: <message>" as one line on standard error.
+// "<program>: <message>" as one line on standard error, its control characters escaped.
 void complain(const QString &program, const QString &message);
+// The text with its control characters (NUL, line breaks, escape, C1 controls, line separators
+// and the marks that reorder text) written as \x00, \n, \u2028 and the like, so that it
+// shows whole and on one line.
+QString escapeControls(QStringView text);
 
 // The system's words for the last failed read or write (errno).
 QString errorText();

@@ -3,6 +3,7 @@
 #include "Dictionary.h"
 #include "Files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -14,11 +15,8 @@ namespace wendrel {
 namespace {
 
 constexpr size_t topSize = 8;
-// Past this many uses unsaved, a save writes this copy's store as it is rather than adding
-// its uses to the file's (the file's newer learning is then lost, nothing of this copy's).
-constexpr size_t journalLimit = 20000;
-// How long a save waits for another copy that is saving the same file.
-constexpr int lockWaitMs = 2000;
+// A lock older than this is taken to be left by a copy that hung or died.
+constexpr int staleLockMs = 10000;
 const QByteArray header = QByteArrayLiteral("wendrel-learned-words 1");
 
 // Pruning goes a little below the limit, so that it does not run at every new word.
@@ -40,6 +38,24 @@ bool parseCount(QByteArrayView field, quint32 &value)
     bool ok = false;
     value = field.toUInt(&ok);
     return ok;
+}
+
+// Counts stop at the largest rather than wrap to 0 (which no file may hold).
+void addCount(quint32 &count, quint32 more)
+{
+    count = more > LearnedWords::maxCount - count ? LearnedWords::maxCount : count + more;
+}
+
+// path + ".damaged", or ".damaged.2", ... when that is taken: earlier damaged files stay.
+QString asideName(const QString &path)
+{
+    QString target = path + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n) {
+        if (n > 1000)
+            return {};
+        target = path + QStringLiteral(".damaged.%1").arg(n);
+    }
+    return target;
 }
 
 } // namespace
@@ -82,7 +98,8 @@ bool LearnedWords::isLearnable(QStringView word)
             return false;
         letter = letter || ch.isLetter();
     }
-    return letter;
+    // The key is stored too, and may be longer than the word ("İ" is "i" and a dot above).
+    return letter && word.toString().toLower().size() <= maxWordLength;
 }
 
 bool LearnedWords::learn(QStringView word, const QString &context, bool atSentenceStart)
@@ -94,11 +111,24 @@ bool LearnedWords::learn(QStringView word, const QString &context, const QString
 {
     if (!learnOnce(word, context, context2, atSentenceStart))
         return false;
-    if (journal.size() < journalLimit)
-        journal.push_back({word.toString(), context, context2, atSentenceStart});
-    else
-        journalOverflow = true;
+    journal.push_back({word.toString(), context, context2, atSentenceStart});
     return true;
+}
+
+// The use counter orders uses by time. Rather than wrap (making the newest uses the oldest),
+// at its end it and every use's place on it are halved: the order stays.
+void LearnedWords::nextUse()
+{
+    if (useCounter == maxCount) {
+        useCounter /= 2;
+        for (auto &[key, word] : words)
+            word.lastUsed /= 2;
+        for (Followers &followers : pairs) {
+            for (Follower &follower : followers.list)
+                follower.lastUsed /= 2;
+        }
+    }
+    ++useCounter;
 }
 
 bool LearnedWords::learnOnce(QStringView word, const QString &context, const QString &context2, bool atSentenceStart)
@@ -106,7 +136,7 @@ bool LearnedWords::learnOnce(QStringView word, const QString &context, const QSt
     if (!isLearnable(word))
         return false;
     const QString key = word.toString().toLower();
-    ++useCounter;
+    nextUse();
     auto [it, added] = words.try_emplace(key);
     Word &entry = it->second;
     // A capital that only the start of a sentence may have made, or a word in capitals,
@@ -127,9 +157,11 @@ bool LearnedWords::learnOnce(QStringView word, const QString &context, const QSt
     } else if (!caseUncertain) {
         entry.display = word.toString();
     }
-    ++entry.count;
+    if (entry.count < maxCount) {
+        ++entry.count;
+        ++wordTotal;
+    }
     entry.lastUsed = useCounter;
-    ++wordTotal;
     noteUse(key);
     if (!context.isEmpty())
         addFollower(context, key, 1, useCounter);
@@ -148,14 +180,15 @@ bool LearnedWords::learnOnce(QStringView word, const QString &context, const QSt
 void LearnedWords::addFollower(const QString &context, const QString &key, quint32 count, quint32 lastUsed)
 {
     Followers &followers = pairs[context];
-    followers.total += count;
     auto it = std::find_if(followers.list.begin(), followers.list.end(), [&](const Follower &f) { return f.key == key; });
     if (it == followers.list.end()) {
         followers.list.push_back({key, 0, 0});
         it = followers.list.end() - 1;
         ++(context.contains(u' ') ? tripleTotal : pairTotal);
     }
-    it->count += count;
+    const quint32 before = it->count;
+    addCount(it->count, count);
+    followers.total += it->count - before;
     it->lastUsed = std::max(it->lastUsed, lastUsed);
     // Kept most used first, so that the best next words are found without reading them all.
     while (it != followers.list.begin() && (it - 1)->count < it->count) {
@@ -292,7 +325,7 @@ bool LearnedWords::parse(const QByteArray &bytes)
     if (!bytes.startsWith(header + '\n'))
         return false;
     // Words and pairs name the same strings: a pair takes the word's own copy (shared).
-    const auto shared = [&parsed](const QString &text) {
+    const std::function<QString(const QString &)> shared = [&parsed](const QString &text) {
         const auto it = parsed.words.find(text);
         return it == parsed.words.end() ? text : it->first;
     };
@@ -303,45 +336,9 @@ bool LearnedWords::parse(const QByteArray &bytes)
             lineEnd = bytes.size();
         const QByteArrayView line(bytes.constData() + lineStart, lineEnd - lineStart);
         lineStart = lineEnd + 1;
-        if (line.isEmpty())
-            continue;
-        QVarLengthArray<QByteArrayView, 6> fields;
-        for (qsizetype fieldStart = 0;;) {
-            const qsizetype tab = line.indexOf('\t', fieldStart);
-            fields.append(line.sliced(fieldStart, (tab < 0 ? line.size() : tab) - fieldStart));
-            if (tab < 0 || fields.size() > 5)
-                break;
-            fieldStart = tab + 1;
-        }
-        quint32 count = 0, lastUsed = 0;
-        if (fields[0] == "uses" && fields.size() == 2) {
-            if (!parseCount(fields[1], parsed.useCounter))
-                return false;
-        } else if (fields[0] == "w" && fields.size() == 4) {
-            const QString display = QString::fromUtf8(fields[1]);
-            if (!isLearnable(display) || !parseCount(fields[2], count) || count == 0 || !parseCount(fields[3], lastUsed))
-                return false;
-            Word &word = parsed.words[display.toLower()];
-            word.display = display;
-            word.count += count;
-            word.lastUsed = std::max(word.lastUsed, lastUsed);
-            word.dictionaryCount = dictionaryCountOf(dictionary, display.toLower());
-            parsed.wordTotal += count;
-        } else if (fields[0] == "p" && fields.size() == 5) {
-            const QString context = shared(QString::fromUtf8(fields[1]));
-            const QString key = shared(QString::fromUtf8(fields[2]));
-            if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
-                || count == 0 || !parseCount(fields[4], lastUsed))
-                return false;
-            // Each pair is written once, so no search; the order is restored below. A triple
-            // is a pair whose context is two words ("p<TAB>word1 word2<TAB>word3...").
-            Followers &followers = parsed.pairs[context];
-            followers.list.push_back({key, count, lastUsed});
-            followers.total += count;
-            ++(context.contains(u' ') ? parsed.tripleTotal : parsed.pairTotal);
-        } else {
-            return false;
-        }
+        // A line that cannot be read costs that line, never the rest of the file.
+        if (!line.isEmpty() && !parsed.parseLine(line, shared))
+            ++parsed.skipped;
     }
     for (Followers &followers : parsed.pairs) {
         std::stable_sort(followers.list.begin(), followers.list.end(),
@@ -359,33 +356,140 @@ bool LearnedWords::parse(const QByteArray &bytes)
     return true;
 }
 
+bool LearnedWords::parseLine(QByteArrayView line, const std::function<QString(const QString &)> &shared)
+{
+    QVarLengthArray<QByteArrayView, 6> fields;
+    for (qsizetype fieldStart = 0;;) {
+        const qsizetype tab = line.indexOf('\t', fieldStart);
+        fields.append(line.sliced(fieldStart, (tab < 0 ? line.size() : tab) - fieldStart));
+        if (tab < 0 || fields.size() > 5)
+            break;
+        fieldStart = tab + 1;
+    }
+    quint32 count = 0, lastUsed = 0;
+    if (fields[0] == "uses" && fields.size() == 2) {
+        quint32 uses = 0;
+        if (!parseCount(fields[1], uses))
+            return false;
+        useCounter = std::max(useCounter, uses);
+    } else if (fields[0] == "w" && fields.size() == 4) {
+        const QString display = QString::fromUtf8(fields[1]);
+        if (!isLearnable(display) || !parseCount(fields[2], count) || count == 0 || !parseCount(fields[3], lastUsed))
+            return false;
+        Word &word = words[display.toLower()];
+        const quint32 before = word.count;
+        word.display = display;
+        addCount(word.count, count);
+        word.lastUsed = std::max(word.lastUsed, lastUsed);
+        word.dictionaryCount = dictionaryCountOf(dictionary, display.toLower());
+        wordTotal += word.count - before;
+        useCounter = std::max(useCounter, lastUsed);
+    } else if (fields[0] == "p" && fields.size() == 5) {
+        const QString context = shared(QString::fromUtf8(fields[1]));
+        const QString key = shared(QString::fromUtf8(fields[2]));
+        if (context.isEmpty() || !isLearnable(key) || key != key.toLower() || !parseCount(fields[3], count)
+            || count == 0 || !parseCount(fields[4], lastUsed))
+            return false;
+        // Each pair is written once, so no search; the order is restored by parse(). A triple
+        // is a pair whose context is two words ("p<TAB>word1 word2<TAB>word3...").
+        Followers &followers = pairs[context];
+        followers.list.push_back({key, count, lastUsed});
+        followers.total += count;
+        ++(context.contains(u' ') ? tripleTotal : pairTotal);
+        useCounter = std::max(useCounter, lastUsed);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 LearnedWords::Loaded LearnedWords::read(const QString &path, const Dictionary *dictionary, qsizetype maxWords,
-                                        qsizetype maxPairs, qsizetype maxTriples)
+                                        qsizetype maxPairs, qsizetype maxTriples, bool copySkipped)
 {
     const QFileInfo info(path);
+    Loaded loaded;
     if (!info.exists())
-        return {LoadResult::Missing, nullptr};
+        return loaded; // Missing
     // Only a regular file is read: a named pipe would hold up the reading thread until some
-    // writer came, a device might never end. Anything else is moved aside as a damaged file is.
-    if (info.isFile()) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {LoadResult::Unreadable, nullptr};
-        auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
-        if (words->parse(file.readAll()))
-            return {LoadResult::Loaded, words};
+    // writer came, a device might never end. Nor is anything else moved or replaced: the user
+    // named it, and it is not ours.
+    if (!info.isFile()) {
+        loaded.result = LoadResult::NotAFile;
+        return loaded;
     }
-    // Kept aside rather than lost, and not read again at the next start.
-    const QString aside = path + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    QFile::rename(path, aside);
-    return {LoadResult::Damaged, nullptr};
+    QFile file(path);
+    if (!openRegularFile(file)) {
+        loaded.result = info.isFile() ? LoadResult::Unreadable : LoadResult::NotAFile;
+        loaded.error = file.errorString();
+        return loaded;
+    }
+    const QByteArray bytes = file.readAll();
+    // A read that failed says nothing of what the file holds: it stays where it is.
+    if (file.error() != QFileDevice::NoError) {
+        loaded.result = LoadResult::Unreadable;
+        loaded.error = file.errorString();
+        return loaded;
+    }
+    file.close();
+    auto words = std::make_shared<LearnedWords>(dictionary, maxWords, maxPairs, maxTriples);
+    // An empty file (a save cut short before any byte reached the disk) is an empty store.
+    if (bytes.isEmpty() || words->parse(bytes)) {
+        loaded.result = LoadResult::Loaded;
+        loaded.words = words;
+        loaded.skippedLines = words->skippedLines();
+        // The lines that could not be read are kept in a copy, as a damaged file is.
+        if (loaded.skippedLines > 0 && copySkipped) {
+            const QString aside = asideName(path);
+            if (!aside.isEmpty() && QFile::copy(path, aside))
+                loaded.aside = aside;
+        }
+        return loaded;
+    }
+    // Not a learned-words file: kept aside rather than lost, and not read again at the next start.
+    loaded.result = LoadResult::Damaged;
+    const QString aside = asideName(path);
+    if (!aside.isEmpty() && QFile::rename(path, aside)) {
+        loaded.aside = aside;
+        syncFolderOf(path);
+    } else {
+        // Left where it is, and then not saved over.
+        loaded.result = LoadResult::Unreadable;
+        loaded.error = QStringLiteral("not a learned-words file, and it could not be moved aside");
+    }
+    return loaded;
+}
+
+QString LearnedWords::describe(const Loaded &loaded, const QString &path)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    switch (loaded.result) {
+    case LoadResult::Loaded:
+        if (loaded.skippedLines == 0)
+            return {};
+        return QStringLiteral("%1 line(s) of %2 could not be read and were skipped%3")
+            .arg(loaded.skippedLines)
+            .arg(file, loaded.aside.isEmpty() ? QString()
+                                              : QStringLiteral("; the file as it was is kept in %1")
+                                                    .arg(QDir::toNativeSeparators(loaded.aside)));
+    case LoadResult::Missing:
+        return {};
+    case LoadResult::Damaged:
+        return QStringLiteral("%1 is not a learned-words file; it was moved to %2 and learning starts afresh")
+            .arg(file, QDir::toNativeSeparators(loaded.aside));
+    case LoadResult::Unreadable:
+        return QStringLiteral("cannot read %1 (%2); it is left as it is, and what is learned is not saved")
+            .arg(file, loaded.error);
+    case LoadResult::NotAFile:
+        return QStringLiteral("%1 is not a regular file; it is left as it is, and what is learned is not saved")
+            .arg(file);
+    }
+    return {};
 }
 
 std::function<LearnedWords::Loaded()> LearnedWords::reader(const QString &path) const
 {
     return [path, dictionary = dictionary, maxWords = maxWords, maxPairs = maxPairs, maxTriples = maxTriples] {
-        return read(path, dictionary, maxWords, maxPairs, maxTriples);
+        return read(path, dictionary, maxWords, maxPairs, maxTriples, true);
     };
 }
 
@@ -394,14 +498,12 @@ LearnedWords::LoadResult LearnedWords::adopt(Loaded loaded)
     if (loaded.result != LoadResult::Loaded || !loaded.words)
         return loaded.result;
     std::vector<Use> meanwhile = std::move(journal);
-    const bool overflow = journalOverflow;
     auto keepSpelling = std::move(spelling);
     *this = std::move(*loaded.words);
     spelling = std::move(keepSpelling);
     // Names written by this store's spelling rather than the reader's.
     for (const Use &use : meanwhile)
         learn(use.word, use.context, use.context2, use.atSentenceStart);
-    journalOverflow = journalOverflow || overflow;
     dirty = !journal.empty();
     return LoadResult::Loaded;
 }
@@ -411,34 +513,49 @@ LearnedWords::LoadResult LearnedWords::load(const QString &path)
     return adopt(reader(path)());
 }
 
-std::function<LearnedWords::Saved()> LearnedWords::saver(const QString &path)
+std::function<LearnedWords::Saved()> LearnedWords::saver(const QString &path, int lockWait)
 {
     // Everything the work needs, copied (the strings are shared, so this is cheap): this store
-    // for when the file cannot be added to, and the uses to add to it.
+    // for when the file is missing or was not a store, and the uses to add to the file's.
     auto mine = std::make_shared<LearnedWords>(*this);
     mine->journal.clear();
     journalSaving = journal.size();
-    return [path, mine, uses = std::vector<Use>(journal.begin(), journal.end()), overflow = journalOverflow] {
-        // One copy at a time reads, adds and writes; a copy that holds the lock too long (or
-        // died) does not stop this one for more than a moment.
+    return [path, lockWait, mine, uses = std::vector<Use>(journal.begin(), journal.end())] {
+        // One copy at a time reads, adds and writes. Without the lock nothing is written: a
+        // write without it could go over what another copy writes at the same moment. A lock
+        // left by a copy that died, or that has held it far too long, is taken over.
         QLockFile lock(path + QStringLiteral(".lock"));
-        lock.setStaleLockTime(10000);
-        const bool locked = lock.tryLock(lockWaitMs);
-        Loaded onDisk = read(path, mine->dictionary, mine->maxWords, mine->maxPairs, mine->maxTriples);
-        if (onDisk.result == LoadResult::Unreadable)
-            return Saved{false, nullptr};
+        lock.setStaleLockTime(staleLockMs);
+        if (!lock.tryLock(lockWait)) {
+            Saved busy;
+            busy.error = lock.error() == QLockFile::LockFailedError
+                ? QStringLiteral("another copy of the program kept the file locked")
+                : QStringLiteral("cannot make the lock file %1.lock").arg(path);
+            return busy;
+        }
+        Saved saved;
+        // The lines that cannot be read were kept in a copy when the file was loaded.
+        saved.read = read(path, mine->dictionary, mine->maxWords, mine->maxPairs, mine->maxTriples, false);
+        const LoadResult found = saved.read.result;
+        if (found == LoadResult::Unreadable || found == LoadResult::NotAFile) {
+            saved.error = describe(saved.read, path);
+            return saved;
+        }
         std::shared_ptr<LearnedWords> result = mine;
-        if (onDisk.result == LoadResult::Loaded && !overflow) {
+        if (found == LoadResult::Loaded) {
             // The file as it is now, with this copy's uses since it last read or wrote it.
-            result = onDisk.words;
+            result = saved.read.words;
             result->spelling = mine->spelling;
             for (const Use &use : uses)
                 result->learnOnce(use.word, use.context, use.context2, use.atSentenceStart);
         }
-        const bool written = replaceFile(path, result->serialise());
-        if (locked)
-            lock.unlock();
-        return Saved{written, written ? result : nullptr};
+        saved.written = replaceFile(path, result->serialise());
+        if (saved.written)
+            saved.words = result;
+        else
+            saved.error = QStringLiteral("cannot write %1").arg(path);
+        saved.read.words.reset();
+        return saved;
     };
 }
 
@@ -455,7 +572,6 @@ bool LearnedWords::adoptSaved(Saved saved)
     *this = std::move(*saved.words);
     spelling = std::move(keepSpelling);
     journal.clear();
-    journalOverflow = false;
     // What was learned while the file was written is learned again, and saved next time.
     for (const Use &use : meanwhile)
         learn(use.word, use.context, use.context2, use.atSentenceStart);

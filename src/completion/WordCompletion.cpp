@@ -12,22 +12,17 @@
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 
 namespace wendrel {
-
-namespace {
-// Learned words are written this long after the last change, not at every word.
-constexpr int saveDelayMs = 3000;
-} // namespace
 
 WordCompletion::WordCompletion(QWidget &window, TextArea &text, TypingSession &session)
     : window(window), text(text), session(session)
 {
     saveTimer.setSingleShot(true);
-    saveTimer.setInterval(saveDelayMs);
     connect(&saveTimer, &QTimer::timeout, this, &WordCompletion::save);
     connect(&session, &TypingSession::candidatesChanged, this, &WordCompletion::showCandidates);
-    connect(&session, &TypingSession::wordsLearned, this, [this] { saveTimer.start(); });
+    connect(&session, &TypingSession::wordsLearned, this, &WordCompletion::noteLearned);
     connect(&session, &TypingSession::candidatePicked, this, [this](int cell) {
         if (candidateStrip && this->session.lightFlag())
             candidateStrip->light(cell);
@@ -36,15 +31,9 @@ WordCompletion::WordCompletion(QWidget &window, TextArea &text, TypingSession &s
 
 WordCompletion::~WordCompletion()
 {
-    // What the reader found is taken before the last save, so the save cannot go over a file
-    // that could not be read.
-    if (learnedReader) {
-        learnedReader->wait();
-        adoptLearned();
-    }
+    saveNow(); // usually done already, before the program's end began
     if (correctionBuilder)
         correctionBuilder->wait();
-    save();
     if (session.completion() == completion.get())
         session.setCompletion(nullptr);
     if (wordCorrection && session.correction() == wordCorrection.get())
@@ -165,8 +154,12 @@ void WordCompletion::adoptLearned()
 {
     if (!pendingLearned)
         return;
-    // What cannot be read is not replaced by what is learned from now on.
-    keepLearned = completion->learned().adopt(std::move(*pendingLearned)) != LearnedWords::LoadResult::Unreadable;
+    const QString message = LearnedWords::describe(*pendingLearned, learnedWordsPath());
+    if (!message.isEmpty())
+        qWarning("wendrel: %s", qPrintable(message));
+    // What cannot be read, or is not a file, is not replaced by what is learned from now on.
+    const LearnedWords::LoadResult result = completion->learned().adopt(std::move(*pendingLearned));
+    keepLearned = result != LearnedWords::LoadResult::Unreadable && result != LearnedWords::LoadResult::NotAFile;
     pendingLearned.reset();
     learnedAdopted = true;
     // The candidates shown may now rank otherwise.
@@ -174,7 +167,7 @@ void WordCompletion::adoptLearned()
         session.setCompletion(completion.get());
     adoptCorrection();
     if (completion->learned().isDirty())
-        saveTimer.start();
+        scheduleSave();
 }
 
 // The decoder's lexicon reads only the model and the dictionary, never the learned words that
@@ -210,13 +203,92 @@ void WordCompletion::showCandidates()
         candidateStrip->setCandidates(stripWanted() ? session.candidates() : QStringList());
 }
 
+void WordCompletion::setSaveDelays(int quiet, int atMost)
+{
+    quietMs = quiet;
+    atMostMs = atMost;
+}
+
+void WordCompletion::noteLearned()
+{
+    if (!firstUnsaved.isValid())
+        firstUnsaved.start();
+    scheduleSave();
+}
+
+// quietMs after the last word, but no later than atMostMs after the first word not saved.
+void WordCompletion::scheduleSave()
+{
+    if (!firstUnsaved.isValid())
+        firstUnsaved.start();
+    const qint64 left = atMostMs - firstUnsaved.elapsed();
+    saveTimer.start(int(std::clamp<qint64>(left, 0, quietMs)));
+}
+
+// The file is read, added to and written on a thread of its own: a full store takes a good part
+// of a second, and longer while another copy of the program holds the lock.
 void WordCompletion::save()
 {
     if (!completion || !learnedAdopted || !keepLearned || !completion->learned().isDirty())
         return;
+    if (learnedSaver)
+        return; // the save under way schedules the next one when it ends
+    saveTimer.stop();
+    firstUnsaved.invalidate(); // words learned from now on wait for the next save
     const QString path = learnedWordsPath();
     QDir().mkpath(QFileInfo(path).path());
-    completion->learned().save(path);
+    const std::function<LearnedWords::Saved()> work = completion->learned().saver(path);
+    learnedSaver.reset(QThread::create([this, work] { pendingSaved = work(); }));
+    connect(learnedSaver.get(), &QThread::finished, this, &WordCompletion::adoptSaved);
+    learnedSaver->start(QThread::LowPriority);
+}
+
+void WordCompletion::adoptSaved()
+{
+    if (!learnedSaver || !learnedSaver->isFinished() || !pendingSaved)
+        return;
+    learnedSaver.reset();
+    LearnedWords::Saved saved = std::move(*pendingSaved);
+    pendingSaved.reset();
+    const QString error = saved.error;
+    // A file found damaged when saving was moved aside: said as at the start.
+    if (saved.read.result == LearnedWords::LoadResult::Damaged)
+        qWarning("wendrel: %s", qPrintable(LearnedWords::describe(saved.read, learnedWordsPath())));
+    if (completion->learned().adoptSaved(std::move(saved))) {
+        lastSaveError.clear();
+        if (completion->learned().isDirty())
+            scheduleSave();
+        return;
+    }
+    if (error != lastSaveError) {
+        qWarning("wendrel: learned words not saved: %s; they are kept for a later save", qPrintable(error));
+        lastSaveError = error;
+    }
+    if (!firstUnsaved.isValid())
+        firstUnsaved.start();
+    saveTimer.start(saveRetryMs);
+}
+
+void WordCompletion::waitForSave()
+{
+    if (learnedSaver) {
+        learnedSaver->wait();
+        adoptSaved();
+    }
+}
+
+void WordCompletion::saveNow()
+{
+    // What the reader found is taken before the last save, so the save cannot go over a file
+    // that could not be read.
+    if (learnedReader) {
+        learnedReader->wait();
+        adoptLearned();
+    }
+    waitForSave();
+    save();
+    waitForSave();
+    saveTimer.stop();
 }
 
 } // namespace wendrel

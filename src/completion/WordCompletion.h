@@ -7,6 +7,7 @@
 #include "CandidateStrip.h"
 #include "LearnedWords.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -26,8 +27,21 @@ class WordCorrection;
 class WordCompletion : public QObject {
     Q_OBJECT
 public:
+    // Learned words are saved this long after the last word learned, and at most this long
+    // after the first word not saved yet (so that steady typing is saved too).
+    static constexpr int saveQuietMs = 3000;
+    static constexpr int saveAtMostMs = 60000;
+    // After a save that could not be done (another copy kept the file locked, a full disk).
+    static constexpr int saveRetryMs = 10000;
+
     WordCompletion(QWidget &window, TextArea &text, TypingSession &session);
     ~WordCompletion() override; // keeps learned words that are not saved yet
+
+    // Saves what is learned and not saved yet, and waits until it is on disk (or could not
+    // be saved): at the program's end, before anything may cut it short.
+    void saveNow();
+    // For tests: other delays than saveQuietMs and saveAtMostMs.
+    void setSaveDelays(int quietMs, int atMostMs);
 
     // Shows or hides the strip at once; the words are loaded after the strip's first paint.
     void setOn(bool on);
@@ -59,7 +73,11 @@ private:
     void adoptCorrection();
     void adoptLearned();
     void showCandidates();
+    void noteLearned();
+    void scheduleSave();
     void save();
+    void adoptSaved();
+    void waitForSave();
 
     QWidget &window;
     TextArea &text;
@@ -67,6 +85,13 @@ private:
     QPointer<CandidateStrip> candidateStrip;
     std::unique_ptr<CompletionEngine> completion;
     QTimer saveTimer;
+    int quietMs = saveQuietMs;
+    int atMostMs = saveAtMostMs;
+    QElapsedTimer firstUnsaved; // since the first word learned and not saved yet
+    // The learned words are written on this thread; its result waits here for the window's thread.
+    std::unique_ptr<QThread> learnedSaver;
+    std::optional<LearnedWords::Saved> pendingSaved;
+    QString lastSaveError; // said once, not at every retry
     QRect textRect;
     bool on = false;
     bool correctionOn = false;

@@ -128,19 +128,15 @@ public:
 bool loadLearned(wendrel::CompletionEngine &engine, const QString &path)
 {
     using Load = wendrel::LearnedWords::LoadResult;
-    switch (engine.learned().load(path)) {
-    case Load::Loaded:
-    case Load::Missing:
-        return true;
-    case Load::Damaged:
-        cli::complain(program, QStringLiteral("%1 is not a learned-words file; it was moved to %1.damaged and "
-                                              "learning starts afresh").arg(path));
-        return true;
-    case Load::Unreadable:
-        cli::complain(program, QStringLiteral("cannot read %1").arg(path));
-        return false;
-    }
-    return false;
+    wendrel::LearnedWords::Loaded loaded = engine.learned().reader(path)();
+    const QString message = wendrel::LearnedWords::describe(loaded, path);
+    if (!message.isEmpty())
+        cli::complain(program, message);
+    // A file that cannot be read, or a folder, a pipe or a device, is left as it is and the
+    // run refused: what it would learn could not be kept.
+    const Load result = loaded.result;
+    engine.learned().adopt(std::move(loaded));
+    return result != Load::Unreadable && result != Load::NotAFile;
 }
 
 } // namespace
@@ -179,6 +175,10 @@ int main(int argc, char **argv)
             correction->addLearnedWords();
             script.session().setCorrection(correction.get());
         }
+    } else if (!command.learnedFile.isEmpty() && QFileInfo::exists(command.learnedFile)
+               && !QFileInfo(command.learnedFile).isFile()) {
+        cli::complain(program, QStringLiteral("%1 is not a regular file").arg(command.learnedFile));
+        return EXIT_FAILURE;
     } else if (!command.learnedFile.isEmpty() && QFileInfo::exists(command.learnedFile)
                && !QFileInfo(command.learnedFile).isReadable()) {
         cli::complain(program, QStringLiteral("cannot read %1").arg(command.learnedFile));
@@ -222,8 +222,12 @@ int main(int argc, char **argv)
     }
     if (completion && !command.learnedFile.isEmpty() && completion->learned().isDirty()) {
         QDir().mkpath(QFileInfo(command.learnedFile).absolutePath());
-        if (!completion->learned().save(command.learnedFile)) {
-            cli::complain(program, QStringLiteral("cannot write %1").arg(command.learnedFile));
+        wendrel::LearnedWords::Saved saved = completion->learned().saver(command.learnedFile)();
+        const QString error = saved.error;
+        if (saved.read.result == wendrel::LearnedWords::LoadResult::Damaged)
+            cli::complain(program, wendrel::LearnedWords::describe(saved.read, command.learnedFile));
+        if (!completion->learned().adoptSaved(std::move(saved))) {
+            cli::complain(program, QStringLiteral("what was learned is not saved: %1").arg(error));
             status = EXIT_FAILURE;
         }
     }

@@ -22,8 +22,39 @@
 
 namespace wendrel {
 
-KeyboardDialog::KeyboardDialog(Platform platform, QWidget *parent)
-    : QWidget(parent), platform(platform), typing(std::make_unique<TypingSession>(clock, clipboard))
+namespace {
+
+// Saves the learned words, and only then passes the end on: the end gives the program a
+// deadline, which a save waiting for another copy of the program must not run into.
+class SaveLearnedFirst final : public ProgramEnd {
+public:
+    SaveLearnedFirst(ProgramEnd &next, std::function<void()> save) : next(next), save(std::move(save)) {}
+    void keepOnClipboard(const QString &text) override { next.keepOnClipboard(text); }
+    void exit(int status) override
+    {
+        save();
+        next.exit(status);
+    }
+
+private:
+    ProgramEnd &next;
+    std::function<void()> save;
+};
+
+Platform endingThrough(const Platform &platform, ProgramEnd &end)
+{
+    return Platform{platform.executable, platform.messages, platform.sound, end,
+                    platform.fileDialogs, platform.shell, platform.startMenu};
+}
+
+} // namespace
+
+KeyboardDialog::KeyboardDialog(Platform services, QWidget *parent)
+    : QWidget(parent), saveFirst(std::make_unique<SaveLearnedFirst>(services.programEnd, [this] {
+          if (completion)
+              completion->saveNow();
+      })),
+      platform(endingThrough(services, *saveFirst)), typing(std::make_unique<TypingSession>(clock, clipboard))
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     chooseScaleAndFonts();

@@ -47,6 +47,7 @@ public:
     TypingSession &session() const { return *typing; }
     TextArea &textArea() const { return *text; }
     KeyboardView &keyboardView() const { return *view; }
+    WordCompletion &wordCompletion() const { return *completion; }
     // The centre of the key with this ID, in the window's coordinates.
     QPoint keyCentre(int id) const;
     PopupView *popupView() const { return popup; }
@@ -93,6 +94,8 @@ private:
     void followTextArea();
     void followSession();
 
+    // The program's end passes here first: what was learned is saved before the end begins.
+    std::unique_ptr<ProgramEnd> saveFirst;
     Platform platform;
     QtClock clock;
     SystemClipboard clipboard;

@@ -2,9 +2,14 @@
 #include "CandidateStrip.h"
 #include "OptionsDialog.h"
 #include "WindowFixture.h"
+#include "WordCompletion.h"
 #include "FileBytes.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QTimer>
 
 using namespace wendrel;
@@ -41,6 +46,7 @@ protected:
         tap(1052);
     }
     int textAreaHeight() const { return window->textArea().widget()->height(); }
+    QString learnedPath() const { return appFolder() + QStringLiteral("/data/wendrel/learned-words.txt"); }
 };
 
 class CompletionOff : public CompletionWindow {
@@ -154,4 +160,65 @@ TEST_F(CompletionWindow, TypedWordsAreLearnedAndKeptForTheNextStart)
     // The learned words are read on a thread of their own; the strip follows once they are in.
     EXPECT_TRUE(QTest::qWaitFor([&] { return strip()->candidates().value(0) == QStringLiteral("qwv"); }, 5000))
         << strip()->candidates().join(u' ').toStdString();
+}
+
+// The save runs on a thread of its own: while another copy of the program holds the file's
+// lock (the save waits for it) the window goes on answering, and nothing is written until the
+// lock is had.
+TEST_F(CompletionWindow, SavingNeverHoldsUpTheWindow)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(learnedPath()).path()));
+    QLockFile held(learnedPath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    type(QStringLiteral("zyx qwv. "));
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setInterval(20);
+    QObject::connect(&tick, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start();
+    QTest::qWait(5500); // the save begins 3 s after the last word, then waits for the lock
+    EXPECT_LT(longest, 500);
+    EXPECT_FALSE(QFileInfo::exists(learnedPath()));
+    held.unlock();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fileBytes(learnedPath()).contains("w\tqwv\t1\t"); }, 20000))
+        << fileBytes(learnedPath()).toStdString();
+}
+
+// The program's end gives it a deadline; what was learned is on disk, whole, before the end
+// begins, not left to the window's teardown.
+TEST_F(CompletionWindow, WhatWasLearnedIsSavedBeforeTheEndBegins)
+{
+    type(QStringLiteral("zyx qwv. zyx "));
+    bool ended = false;
+    fake.onExit = [&](int) {
+        ended = true;
+        EXPECT_TRUE(fileBytes(learnedPath()).contains("w\tqwv\t1\t")) << fileBytes(learnedPath()).toStdString();
+        EXPECT_TRUE(fileBytes(learnedPath()).toLower().contains("w\tzyx\t2\t"));
+        // No temporary file left beside it.
+        EXPECT_EQ(QDir(QFileInfo(learnedPath()).path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("learned-words.txt")});
+    };
+    window->close();
+    settle();
+    EXPECT_TRUE(ended);
+}
+
+// The save waits for a pause in the typing, but never longer than its longest delay after the
+// first word not saved: steady typing is saved too.
+TEST_F(CompletionWindow, SteadyTypingIsSavedWithinTheLongestDelay)
+{
+    window->wordCompletion().setSaveDelays(600, 2000);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 savedAt = -1;
+    while (clock.elapsed() < 4500 && savedAt < 0) {
+        type(QStringLiteral("zyx "));
+        QTest::qWait(200);
+        if (fileBytes(learnedPath()).contains("w\tzyx\t"))
+            savedAt = clock.elapsed();
+    }
+    EXPECT_GE(savedAt, 0) << "not saved while typing went on";
+    EXPECT_LT(savedAt, 3500);
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 
 namespace wendrel::test {
 
@@ -39,7 +40,12 @@ public:
     void play(const QString &soundPath) override { sounds.append(soundPath); }
     void keepOnClipboard(const QString &text) override { keptTexts.append(text); }
     void preload(const QStringList &paths) override { preloaded += paths; }
-    void exit(int status) override { exitStatuses.append(status); }
+    void exit(int status) override
+    {
+        if (onExit)
+            onExit(status); // what a test checks at the moment the end begins
+        exitStatuses.append(status);
+    }
     std::optional<QString> openFile(QWidget *, const QString &filter) override { return answer(filter); }
     std::optional<QString> saveFile(QWidget *, const QString &filter) override { return answer(filter); }
     bool execute(const QString &verb, const QString &file, const QString &workingFolder) override
@@ -57,6 +63,7 @@ public:
     QStringList keptTexts;
     QStringList preloaded;
     QList<int> exitStatuses;
+    std::function<void(int)> onExit;
     std::deque<std::optional<QString>> fileAnswers; // nothing = the user cancels
     QStringList fileFilters;
     QList<ShellRequest> shellRequests;
