@@ -211,18 +211,17 @@ TEST(LanguageModelLearning, TheFileIsReadOnAnotherThreadAndAdopted)
     EXPECT_EQ(onDisk.learned().find(QStringLiteral("papayas"))->count, 1u);
     EXPECT_EQ(onDisk.learned().find(QStringLiteral("mangoes"))->count, 1u);
 
-    // Neither a pipe nor a folder is read (a pipe would wait for a writer): each is moved aside.
+    // Neither a pipe nor a folder is read (a pipe would wait for a writer), moved or replaced.
     const QString pipe = folder.filePath(QStringLiteral("pipe"));
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    EXPECT_EQ(engine.learned().reader(pipe)().result, LearnedWords::LoadResult::Damaged);
-    EXPECT_TRUE(QFileInfo(pipe + QStringLiteral(".damaged")).exists());
+    EXPECT_EQ(engine.learned().reader(pipe)().result, LearnedWords::LoadResult::NotAFile);
+    EXPECT_FALSE(QFileInfo::exists(pipe + QStringLiteral(".damaged")));
     const QString subfolder = folder.filePath(QStringLiteral("subfolder"));
     ASSERT_TRUE(QDir().mkpath(subfolder));
-    EXPECT_EQ(engine.learned().reader(subfolder)().result, LearnedWords::LoadResult::Damaged);
-    // A save reads what is on disk first: the pipe goes aside, and a regular file takes its place.
-    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    EXPECT_TRUE(engine.learned().save(pipe));
-    EXPECT_TRUE(QFileInfo(pipe).isFile());
+    EXPECT_EQ(engine.learned().reader(subfolder)().result, LearnedWords::LoadResult::NotAFile);
+    EXPECT_TRUE(QFileInfo(subfolder).isDir());
+    EXPECT_FALSE(engine.learned().save(pipe));
+    EXPECT_FALSE(QFileInfo(pipe).isFile());
     const QString modelPipe = folder.filePath(QStringLiteral("model-pipe"));
     ASSERT_EQ(mkfifo(QFile::encodeName(modelPipe).constData(), 0600), 0);
     EXPECT_FALSE(LanguageModel::open(modelPipe).model);
