@@ -37,13 +37,13 @@ struct StrokeSettings {
     // Spread (standard deviation, key widths) of the stroke around a letter's key centre, of the
     // first and last letters around the stroke's ends, and of the stroke around the straight
     // line between two letters.
-    double letterSpread = 0.45;
-    double endSpread = 0.55;
-    double pathSpread = 0.5;
+    double letterSpread = 0.33;
+    double endSpread = 0.33;
+    double pathSpread = 0.33;
     // Weight (per key width of stroke) of the stroke's direction against the line's (1 - cos).
-    double directionWeight = 0.6;
+    double directionWeight = 3.0;
     // Weight of the language model (natural log) against the touch cost.
-    double languageWeight = 1.0;
+    double languageWeight = 0.7;
     // Cost of a word the model does not know (natural log), e.g. one the user taught in other
     // words.
     double unknownLanguageCost = 18.0;
