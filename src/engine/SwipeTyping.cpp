@@ -55,7 +55,13 @@ bool SwipeTyping::wantsSpaceBefore(QStringView before)
     const QChar last = before.back();
     if (last.isLetterOrNumber() || last.isMark())
         return true;
-    static const QString followedBySpace = QStringLiteral(".,;:!?)]}\"'%\u2019\u201D\u2026");
+    // A straight quote closes what the character before it begins; at the start or after a
+    // space it opens a quotation, which the word follows at once.
+    if (last == u'"' || last == u'\'') {
+        const QChar previous = before.size() >= 2 ? before[before.size() - 2] : QChar(u' ');
+        return !previous.isSpace() && !QStringLiteral("([{\"'").contains(previous);
+    }
+    static const QString followedBySpace = QStringLiteral(".,;:!?)]}%\u2019\u201D\u2026");
     return followedBySpace.contains(last);
 }
 

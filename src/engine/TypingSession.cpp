@@ -995,6 +995,8 @@ void TypingSession::setSelection(int anchor, int caret)
     Operation operation(*this);
     if (wordCorrection && (anchor != cursor.anchor() || caret != cursor.position()))
         wordCorrection->forgetLastCorrection(); // the caret went elsewhere: the correction stands
+    if (swipeTyping && (anchor != cursor.anchor() || caret != cursor.position()))
+        swipeTyping->forget(); // and the swiped word is no longer the last thing done
     const int end = doc->characterCount() - 1;
     cursor.setPosition(std::clamp(anchor, 0, end));
     cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
