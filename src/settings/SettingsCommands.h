@@ -60,7 +60,7 @@ private:
     int sound = 1;          // 0 = no sound, 1 to 5
     quint8 completion = 0;  // 1 = word completion on
     quint8 correction = 0;  // 1 = typing errors corrected from the taps
-    quint8 swipe = 0;       // 1 = swipe typing on (with word completion)
+    quint8 swipe = 1;       // 1 = swipe typing on (with word completion)
 };
 
 } // namespace wendrel
