@@ -8,8 +8,12 @@
 //
 // Counts: the share of words whose first guess is right (any case), and whose first guess or
 // one of the strip's three next words is; the time of each decoding (median, 99th percentile
-// and worst). Strokes through the exact centres show what a careful hand gets.
-//     swipe_bench [--spread S]... [--words N] [--seed N] [--set NAME=VALUE]... TEXT...
+// and worst; each the fastest of three decodings, as other programs share the machine). Strokes
+// through the exact centres show what a careful hand gets.
+// With --learn the program learns each word as the session does once it is in the text (the
+// strip's word picked where the first guess was wrong): a person's own names and spellings
+// become words the decoder offers once typed often enough.
+//     swipe_bench [--spread S]... [--words N] [--seed N] [--learn] [--set NAME=VALUE]... TEXT...
 // --spread: the scatter in key widths (default 0.25, and 0 for the centres).
 // --words: at most this many words of each text (default all).
 // --set: the decoder's settings (StrokeSettings), e.g. --set languageWeight=0.8.
@@ -206,6 +210,7 @@ int main(int argc, char *argv[])
     qsizetype wordLimit = -1;
     unsigned seed = 20261211;
     bool verbose = false;
+    bool learn = false;
     StrokeSettings settings;
     QStringList texts;
     const QStringList arguments = app.arguments().mid(1);
@@ -223,6 +228,8 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "swipe_bench: no such setting: %s\n", qPrintable(arguments[i]));
                 return 2;
             }
+        } else if (argument == QLatin1String("--learn")) {
+            learn = true;
         } else if (argument == QLatin1String("--verbose")) {
             verbose = true;
         } else if (argument.startsWith(u'-')) {
@@ -266,6 +273,16 @@ int main(int argc, char *argv[])
     bool met = true;
     for (double spread : std::as_const(spreads)) {
         std::mt19937 random(seed);
+        // Each run learns afresh.
+        std::unique_ptr<CompletionEngine> learner;
+        std::unique_ptr<CompletionScorer> learnerScorer;
+        std::unique_ptr<StrokeDecoder> learnerDecoder;
+        if (learn) {
+            learner = CompletionEngine::create();
+            learnerScorer = std::make_unique<CompletionScorer>(*learner, std::make_shared<const Dictionary>(Dictionary::builtIn()));
+            learnerDecoder = std::make_unique<StrokeDecoder>(letterKeyShapes(), *learnerScorer, settings);
+        }
+        const StrokeDecoder &reader = learn ? *learnerDecoder : decoder;
         int swiped = 0, first = 0, inStrip = 0;
         std::vector<double> times;
         for (const Word &word : std::as_const(words)) {
@@ -273,9 +290,17 @@ int main(int argc, char *argv[])
             if (stroke.isEmpty())
                 continue;
             ++swiped;
-            const auto start = std::chrono::steady_clock::now();
-            const QList<StrokeDecoder::Candidate> found = decoder.decode(stroke, word.previous1, word.previous2, 4);
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            // The fastest of three: other programs share the machine.
+            QList<StrokeDecoder::Candidate> found;
+            double fastest = 1e9;
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                const auto start = std::chrono::steady_clock::now();
+                found = reader.decode(stroke, word.previous1, word.previous2, 4);
+                fastest = std::min(fastest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            }
+            times.push_back(fastest);
+            if (verbose && times.back() > 10)
+                std::printf("  slow: %s %.1f ms\n", qPrintable(word.text), times.back());
             const QString meant = word.text.toLower();
             for (qsizetype i = 0; i < found.size(); ++i) {
                 if (found[i].word.toLower() == meant) {
@@ -283,6 +308,11 @@ int main(int argc, char *argv[])
                     ++inStrip;
                     break;
                 }
+            }
+            if (learn) {
+                learner->learned().learn(word.text, word.previous1, word.previous2, word.previous1 == sentenceStartMarker);
+                if (learnerScorer->isKnownWord(meant))
+                    learnerDecoder->addWord(learner->learned().find(meant) ? learner->learned().find(meant)->display : word.text);
             }
             if (verbose && (found.isEmpty() || found[0].word.toLower() != meant)) {
                 std::printf("  %s (after %s %s):", qPrintable(word.text), qPrintable(word.previous2), qPrintable(word.previous1));
@@ -294,9 +324,9 @@ int main(int argc, char *argv[])
         const double firstShare = swiped ? 100.0 * first / swiped : 0;
         const double stripShare = swiped ? 100.0 * inStrip / swiped : 0;
         const double median = percentile(times, 0.5), worst = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
-        std::printf("spread %.2f key: %d words swiped; first guess %.2f %%, first guess or strip %.2f %%; "
+        std::printf("%sspread %.2f key: %d words swiped; first guess %.2f %%, first guess or strip %.2f %%; "
                     "decoding median %.2f ms, 99th percentile %.2f ms, worst %.2f ms\n",
-                    spread, swiped, firstShare, stripShare, median, percentile(times, 0.99), worst);
+                    learn ? "learning, " : "", spread, swiped, firstShare, stripShare, median, percentile(times, 0.99), worst);
         if (spread == 0)
             met = met && firstShare >= 98.0;
         else

@@ -25,6 +25,23 @@ void SwipeTyping::addLearnedWords()
     scorer.forEachLearnedWord([this](QStringView word) { strokeDecoder->addWord(word); });
 }
 
+void SwipeTyping::wordLearned(QStringView finishedBefore)
+{
+    if (finishedBefore.size() < 2)
+        return;
+    const QStringView text = finishedBefore.chopped(1);
+    qsizetype start = text.size();
+    while (start > 0 && (text[start - 1].isLetter() || text[start - 1].isMark() || text[start - 1] == u'\''
+                         || text[start - 1] == QChar(0x2019)))
+        --start;
+    const QString key = text.sliced(start).toString().toLower();
+    if (key.isEmpty())
+        return;
+    const LearnedWords::Word *learned = engine.learned().find(key);
+    if (learned && scorer.isKnownWord(key))
+        strokeDecoder->addWord(learned->display);
+}
+
 SwipeTyping::Reading SwipeTyping::read(const QList<QPointF> &stroke, QStringView before, int stripCount) const
 {
     Reading reading;

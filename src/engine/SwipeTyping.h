@@ -28,6 +28,9 @@ public:
     ~SwipeTyping();
 
     void addLearnedWords();
+    // A word was just learned (finishedBefore: the text before the caret, ending in the character
+    // that finished it): once it counts as known (typed often enough), strokes may mean it.
+    void wordLearned(QStringView finishedBefore);
     const StrokeDecoder &decoder() const { return *strokeDecoder; }
     StrokeDecoder &decoder() { return *strokeDecoder; }
 

@@ -786,6 +786,8 @@ void TypingSession::learnAfter(int position)
         return;
     const quint64 before = completionEngine->learned().total();
     completionEngine->learnFinishedWord(textBefore(position));
+    if (swipeTyping)
+        swipeTyping->wordLearned(textBefore(position));
     if (completionEngine->learned().total() != before)
         emit wordsLearned();
 }

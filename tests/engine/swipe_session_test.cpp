@@ -258,6 +258,17 @@ TEST_F(Swipe, PunctuationGoesRightAfterTheWordAndTheWordIsLearned)
     EXPECT_EQ(text(), "Hello, world. The end");
 }
 
+TEST_F(Swipe, AWordTypedOftenEnoughBecomesAWordStrokesMean)
+{
+    const QString stroke = strokeEvents(QStringLiteral("wendrel"));
+    run(stroke);
+    EXPECT_NE(text(), "Wendrel");
+    // Tapped twice, it is known.
+    run(QStringLiteral("reset|key w|key e|key n|key d|key r|key e|key l|key Space|key w|key e|key n|key d|key r|key e|key l|key Space"));
+    run(stroke);
+    EXPECT_EQ(text(), "Wendrel wendrel wendrel");
+}
+
 TEST_F(Swipe, WithoutSwipeTypingAStrokeTypesNothing)
 {
     session().setSwipe(nullptr);
