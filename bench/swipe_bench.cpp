@@ -283,7 +283,7 @@ int main(int argc, char *argv[])
             learnerDecoder = std::make_unique<StrokeDecoder>(letterKeyShapes(), *learnerScorer, settings);
         }
         const StrokeDecoder &reader = learn ? *learnerDecoder : decoder;
-        int swiped = 0, first = 0, inStrip = 0;
+        int swiped = 0, first = 0, inStrip = 0, unknown = 0, knownFirst = 0;
         std::vector<double> times;
         for (const Word &word : std::as_const(words)) {
             const QList<QPointF> stroke = strokeOf(word.text, spread, random);
@@ -302,9 +302,12 @@ int main(int argc, char *argv[])
             if (verbose && times.back() > 10)
                 std::printf("  slow: %s %.1f ms\n", qPrintable(word.text), times.back());
             const QString meant = word.text.toLower();
+            const bool known = reader.contains(meant);
+            unknown += known ? 0 : 1;
             for (qsizetype i = 0; i < found.size(); ++i) {
                 if (found[i].word.toLower() == meant) {
                     first += i == 0 ? 1 : 0;
+                    knownFirst += i == 0 && known ? 1 : 0;
                     ++inStrip;
                     break;
                 }
@@ -332,6 +335,9 @@ int main(int argc, char *argv[])
         else
             met = met && firstShare >= 92.0 && stripShare >= 98.0;
         met = met && median < 10.0 && worst < 50.0;
+        std::printf("  %d of them (%.2f %%) not in the lexicon when swiped; of the others %.2f %% right at the first guess\n",
+                    unknown, swiped ? 100.0 * unknown / swiped : 0.0,
+                    swiped > unknown ? 100.0 * knownFirst / (swiped - unknown) : 0.0);
     }
     std::printf("goals %s\n", met ? "met" : "not met");
     return 0;

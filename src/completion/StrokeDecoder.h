@@ -78,6 +78,8 @@ public:
     // types, a single key).
     bool addWord(QStringView word);
     qsizetype wordCount() const { return qsizetype(entries.size()); }
+    // Whether the word (any case) is in the lexicon.
+    bool contains(QStringView word) const { return index.contains(word.toString().toLower()); }
     const StrokeSettings &settings() const { return config; }
     void setSettings(const StrokeSettings &settings) { config = settings; }
 
