@@ -113,8 +113,9 @@ TEST(WordStroke, OnlyATouchFromALetterThatReachesAnotherLetterIsAStroke)
         EXPECT_EQ(stroke.isStroke(), c.stroke) << c.name;
         stroke.release(c.moves.isEmpty() ? c.press : QPointF(c.moves.back().x, c.moves.back().y), time + 16);
         EXPECT_EQ(stroke.isStroke(), c.stroke) << c.name;
-        if (c.stroke)
+        if (c.stroke) {
             EXPECT_EQ(stroke.points().size(), c.moves.size() + 1) << c.name;
+        }
         stroke.cancel();
         EXPECT_FALSE(stroke.isStroke());
         EXPECT_TRUE(stroke.points().isEmpty());
