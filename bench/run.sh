@@ -15,7 +15,8 @@ command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
-  completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench
+  completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench \
+  swipe_bench
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_typing
@@ -84,6 +85,10 @@ build-bench/bin/correction_bench --spread 0.25 --slips 0.01 bench/texts/pride-an
   bench/texts/mansfield-park.txt
 build-bench/bin/correction_bench --session bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt
+
+# Swipe typing: each word drawn in one stroke, its letters scattered by a quarter of a key and at
+# the keys' centres.
+build-bench/bin/swipe_bench bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"

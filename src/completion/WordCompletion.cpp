@@ -4,6 +4,7 @@
 #include "CompletionEngine.h"
 #include "TextArea.h"
 #include "TypingSession.h"
+#include "SwipeTyping.h"
 #include "WordCorrection.h"
 
 #include <QDir>
@@ -34,10 +35,14 @@ WordCompletion::~WordCompletion()
     saveNow(); // usually done already, before the program's end began
     if (correctionBuilder)
         correctionBuilder->wait();
+    if (swipeBuilder)
+        swipeBuilder->wait();
     if (session.completion() == completion.get())
         session.setCompletion(nullptr);
     if (wordCorrection && session.correction() == wordCorrection.get())
         session.setCorrection(nullptr);
+    if (swipeTyping && session.swipe() == swipeTyping.get())
+        session.setSwipe(nullptr);
 }
 
 QString WordCompletion::learnedWordsPath()
@@ -57,7 +62,48 @@ void WordCompletion::setOn(bool value)
         candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
     // Switching on does not load the words: the strip's first paint does.
     session.setCompletion(on && completion ? completion.get() : nullptr);
+    if (on && swipeOn && painted)
+        ensureSwipe();
+    giveSwipe();
     showCandidates();
+}
+
+void WordCompletion::setSwipeOn(bool value)
+{
+    if (value == swipeOn)
+        return;
+    swipeOn = value;
+    if (on && swipeOn && painted)
+        ensureSwipe();
+    giveSwipe();
+}
+
+// The session strokes words while completion and swipe typing are both on and the decoder is built.
+void WordCompletion::giveSwipe()
+{
+    session.setSwipe(on && swipeOn && swipeTyping ? swipeTyping.get() : nullptr);
+}
+
+void WordCompletion::ensureSwipe()
+{
+    ensureLoaded();
+    if (swipeTyping || swipeBuilder)
+        return;
+    CompletionEngine *engine = completion.get();
+    swipeBuilder.reset(QThread::create([this, engine] {
+        builtSwipe = std::make_unique<SwipeTyping>(*engine, std::make_shared<const Dictionary>(Dictionary::builtIn()));
+    }));
+    connect(swipeBuilder.get(), &QThread::finished, this, &WordCompletion::adoptSwipe);
+    swipeBuilder->start(QThread::LowPriority);
+}
+
+void WordCompletion::adoptSwipe()
+{
+    if (!builtSwipe || !swipeBuilder || !swipeBuilder->isFinished() || !learnedAdopted)
+        return;
+    swipeTyping = std::move(builtSwipe);
+    swipeTyping->addLearnedWords();
+    giveSwipe();
 }
 
 void WordCompletion::setCorrectionOn(bool value)
@@ -98,6 +144,8 @@ void WordCompletion::afterFirstPaint()
     }
     if (correctionOn)
         ensureCorrection();
+    if (on && swipeOn)
+        ensureSwipe();
 }
 
 void WordCompletion::place()
@@ -166,6 +214,7 @@ void WordCompletion::adoptLearned()
     if (session.completion() == completion.get())
         session.setCompletion(completion.get());
     adoptCorrection();
+    adoptSwipe();
     if (completion->learned().isDirty())
         scheduleSave();
 }

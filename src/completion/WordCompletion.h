@@ -3,7 +3,8 @@
 // which it gives the typing session once the words are loaded; keeps what the session learns
 // on disk. The strip shows the session's candidates, and a tap on a cell is the session's pick.
 // The correction of typing errors uses the same engine and strip: with it on, the strip shows
-// the tap decoder's words even while completion is off.
+// the tap decoder's words even while completion is off. Swipe typing (a word in one stroke
+// over the letter keys) goes with completion: it is on while both its option and completion are.
 #include "CandidateStrip.h"
 #include "LearnedWords.h"
 
@@ -23,6 +24,7 @@ class CompletionEngine;
 class TextArea;
 class TypingSession;
 class WordCorrection;
+class SwipeTyping;
 
 class WordCompletion : public QObject {
     Q_OBJECT
@@ -51,6 +53,10 @@ public:
     void setCorrectionOn(bool on);
     bool isCorrectionOn() const { return correctionOn; }
     const WordCorrection *correction() const { return wordCorrection.get(); }
+    // Swipe typing on or off; its decoder is built on a thread of its own, as the correction's.
+    void setSwipeOn(bool on);
+    bool isSwipeOn() const { return swipeOn; }
+    const SwipeTyping *swipe() const { return swipeTyping.get(); }
     // Called when the window has given the text area its whole rectangle: with completion
     // on, the strip takes the bottom of it.
     void place();
@@ -71,6 +77,9 @@ private:
     void ensureLoaded();
     void ensureCorrection();
     void adoptCorrection();
+    void ensureSwipe();
+    void adoptSwipe();
+    void giveSwipe();
     void adoptLearned();
     void showCandidates();
     void noteLearned();
@@ -95,6 +104,7 @@ private:
     QRect textRect;
     bool on = false;
     bool correctionOn = false;
+    bool swipeOn = false;
     bool keepLearned = true;
     // The learned words are read on this thread; its result waits here for the window's thread.
     std::unique_ptr<QThread> learnedReader;
@@ -104,6 +114,10 @@ private:
     std::unique_ptr<QThread> correctionBuilder;
     std::unique_ptr<WordCorrection> builtCorrection; // built, for the window's thread to take
     std::unique_ptr<WordCorrection> wordCorrection;
+    // The stroke decoder's lexicon likewise.
+    std::unique_ptr<QThread> swipeBuilder;
+    std::unique_ptr<SwipeTyping> builtSwipe;
+    std::unique_ptr<SwipeTyping> swipeTyping;
     bool painted = false; // the strip has been painted: loading no longer delays the window
 };
 

@@ -4,6 +4,7 @@
 #include "Clipboard.h"
 #include "CompletionEngine.h"
 #include "FormulaEvaluator.h"
+#include "SwipeTyping.h"
 #include "WordBounds.h"
 #include "WordCorrection.h"
 
@@ -139,6 +140,14 @@ void TypingSession::setCompletion(CompletionEngine *engine)
     refreshCandidates();
 }
 
+void TypingSession::setSwipe(SwipeTyping *swipe)
+{
+    if (swipeTyping && swipeTyping != swipe)
+        swipeTyping->forget();
+    swipeTyping = swipe;
+    refreshCandidates();
+}
+
 void TypingSession::setCorrection(WordCorrection *correction)
 {
     wordCorrection = correction;
@@ -185,6 +194,12 @@ void TypingSession::press(QPointF point)
         defaultLook[size_t(touch.pressKey)] = true;
         changeKey(touch.pressKey);
     }
+    const bool hadStroke = stroke.isStroke();
+    stroke.press(point, touch.time, touch.pressKey,
+                 swipeTyping && !fn && field != FieldKind::Password && touch.pressKey >= 0
+                     && keyTable()[size_t(touch.pressKey)].role == KeyRole::Letter);
+    if (hadStroke)
+        emit strokeChanged();
     gestures->press(point);
 }
 
@@ -202,6 +217,12 @@ void TypingSession::move(QPointF point)
         changeKey(touch.pressKey);
     }
     gestures->move(point);
+    // A touch whose key's popup opened is no stroke; one that reached another letter is.
+    const int under = keyAt(point);
+    if (gestures->popupKey() >= 0)
+        stroke.cancel();
+    else if (stroke.move(point, touch.time, under, under >= 0 && keyTable()[size_t(under)].role == KeyRole::Letter))
+        emit strokeChanged();
 }
 
 void TypingSession::release(QPointF point)
@@ -216,6 +237,15 @@ void TypingSession::release(QPointF point)
     if (key >= 0 && pressShown)
         changeKey(key);
     pressShown = false;
+    if (stroke.isStroke()) {
+        stroke.release(point, touch.time);
+        gestures->cancel();
+        typeStroke();
+        stroke.clear();
+        emit strokeChanged();
+        return;
+    }
+    stroke.clear();
     // A touch that was no hold, popup or slide ends in tapAt().
     gestures->release(point);
 }
@@ -229,6 +259,10 @@ void TypingSession::cancelTouch()
     if (touch.pressKey >= 0 && pressShown)
         changeKey(touch.pressKey);
     pressShown = false;
+    const bool hadStroke = stroke.isStroke();
+    stroke.clear();
+    if (hadStroke)
+        emit strokeChanged();
     gestures->abandon();
 }
 
@@ -489,7 +523,7 @@ void TypingSession::postChar(char16_t ch)
 void TypingSession::typeChar(char16_t ch)
 {
     Operation operation(*this);
-    if (correctionTakesBack(ch))
+    if (swipeTakesBack(ch) || correctionTakesBack(ch))
         return;
     const bool endsAWord = wordCorrection && !cursor.hasSelection() && ch != backSpace && endsWord(QChar(ch));
     {
@@ -725,7 +759,9 @@ QString TypingSession::textBefore(int position) const
 void TypingSession::refreshCandidates()
 {
     QStringList next;
-    if (!cursor.hasSelection()) {
+    if (swipedWordLast()) {
+        next = swipeTyping->stripWords(candidateCount);
+    } else if (!cursor.hasSelection()) {
         const QString before = textBefore(cursor.position());
         if (completionEngine)
             next = completionEngine->candidates(before, caps);
@@ -750,6 +786,8 @@ void TypingSession::learnAfter(int position)
         return;
     const quint64 before = completionEngine->learned().total();
     completionEngine->learnFinishedWord(textBefore(position));
+    if (swipeTyping)
+        swipeTyping->wordLearned(textBefore(position));
     if (completionEngine->learned().total() != before)
         emit wordsLearned();
 }
@@ -768,6 +806,10 @@ void TypingSession::pick(int cell)
 {
     Operation operation(*this);
     const QString word = shownCandidates.value(cell);
+    if (!word.isEmpty() && swipedWordLast()) {
+        replaceSwipedWord(cell, word);
+        return;
+    }
     if (word.isEmpty() || (!completionEngine && !wordCorrection) || cursor.hasSelection())
         return;
     emit soundRequested();
@@ -793,6 +835,118 @@ void TypingSession::pick(int cell)
     // As after a word and a space typed by hand: no correction to undo, Shift and Fn released.
     typing.corrected = false;
     typing.iRestored = false;
+    emit focusRequested();
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+}
+
+// --- Swipe typing ----------------------------------------------------------------------------
+
+// A stroke ended: its best word goes in at the caret (in place of the selection), with a space
+// before it where the text before asks for one and the typing assistant's capitals, as one
+// undo step.
+void TypingSession::typeStroke()
+{
+    Operation operation(*this);
+    clearDefaultStyle(touch.pressKey);
+    if (!swipeTyping)
+        return;
+    const SwipeTyping::Reading reading
+        = swipeTyping->read(stroke.pointsOnly(), textBefore(cursor.selectionStart()), candidateCount);
+    if (reading.word.isEmpty())
+        return;
+    if (wordCorrection)
+        wordCorrection->forgetLastCorrection();
+    SwipeTyping::Swiped swiped;
+    {
+        UndoStep step(*recorder, cursor, EditKind::Candidate);
+        if (cursor.hasSelection())
+            cursor.removeSelectedText();
+        swiped.start = cursor.position();
+        if (SwipeTyping::wantsSpaceBefore(textBefore(cursor.position()))) {
+            cursor.insertText(QStringLiteral(" "));
+            learnAfter(cursor.position()); // the word before is finished
+        }
+        swiped.wordStart = cursor.position();
+        // Caps writes capitals, Shift a first capital, and so does the typing assistant where
+        // it would capitalise the word's first letter typed here.
+        swiped.letterCase = caps ? SwipeTyping::Case::All : shift ? SwipeTyping::Case::First : SwipeTyping::Case::AsSpelled;
+        const QChar first = reading.word.front();
+        if (swiped.letterCase == SwipeTyping::Case::AsSpelled && first.isLower()) {
+            const TypingDecision decision = decideTyping(typingContext(), typing, first.unicode());
+            if (decision.handled && decision.posts.size() == 1 && QChar(decision.posts.front()).isUpper())
+                swiped.letterCase = SwipeTyping::Case::First;
+        }
+        swiped.word = SwipeTyping::withCase(reading.word, swiped.letterCase);
+        cursor.insertText(swiped.word);
+    }
+    textEdited = true;
+    typing.corrected = false;
+    typing.iRestored = false;
+    swiped.end = cursor.position();
+    swiped.revision = doc->revision();
+    swiped.words = QStringList{reading.word} + reading.others;
+    swipeTyping->remember(std::move(swiped));
+    emit soundRequested();
+    emit focusRequested();
+    if (shift)
+        onShift();
+}
+
+// The swiped word stands right before the caret, and nothing happened since.
+bool TypingSession::swipedWordLast() const
+{
+    if (!swipeTyping || !swipeTyping->lastSwiped() || cursor.hasSelection())
+        return false;
+    const SwipeTyping::Swiped &swiped = *swipeTyping->lastSwiped();
+    return cursor.position() == swiped.end && doc->revision() == swiped.revision;
+}
+
+// A BackSpace right after a swiped word takes the whole word away, with the space it brought.
+bool TypingSession::swipeTakesBack(char16_t ch)
+{
+    if (ch != backSpace || !swipedWordLast())
+        return false;
+    const SwipeTyping::Swiped swiped = *swipeTyping->lastSwiped();
+    swipeTyping->forget();
+    {
+        UndoStep step(*recorder, cursor, deletionKind);
+        cursor.setPosition(swiped.start);
+        cursor.setPosition(swiped.end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    textEdited = true;
+    typing.corrected = false;
+    typing.iRestored = false;
+    emit soundRequested();
+    emit focusRequested();
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+    return true;
+}
+
+// A candidate tapped right after a swiped word takes its place (one undo step); the strip then
+// offers the stroke's other words, the one replaced among them.
+void TypingSession::replaceSwipedWord(int cell, const QString &word)
+{
+    SwipeTyping::Swiped swiped = *swipeTyping->lastSwiped();
+    emit soundRequested();
+    emit candidatePicked(cell);
+    {
+        UndoStep step(*recorder, cursor, EditKind::Candidate);
+        cursor.setPosition(swiped.wordStart);
+        cursor.setPosition(swiped.end, QTextCursor::KeepAnchor);
+        cursor.insertText(word);
+    }
+    textEdited = true;
+    swiped.word = word;
+    swiped.end = cursor.position();
+    swiped.revision = doc->revision();
+    swipeTyping->remember(std::move(swiped));
     emit focusRequested();
     if (shift)
         onShift();
@@ -843,6 +997,8 @@ void TypingSession::setSelection(int anchor, int caret)
     Operation operation(*this);
     if (wordCorrection && (anchor != cursor.anchor() || caret != cursor.position()))
         wordCorrection->forgetLastCorrection(); // the caret went elsewhere: the correction stands
+    if (swipeTyping && (anchor != cursor.anchor() || caret != cursor.position()))
+        swipeTyping->forget(); // and the swiped word is no longer the last thing done
     const int end = doc->characterCount() - 1;
     cursor.setPosition(std::clamp(anchor, 0, end));
     cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
@@ -939,6 +1095,9 @@ void TypingSession::reset()
     defaultLook.fill(false);
     touch = tapped = Touch{};
     pressShown = false;
+    stroke.clear();
+    if (swipeTyping)
+        swipeTyping->forget();
     upperLabels = false;
     relabelKeys();
     QList<int> all;

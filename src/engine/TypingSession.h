@@ -14,6 +14,7 @@
 #include "SessionClock.h"
 #include "TypingAssistant.h"
 #include "UndoGrouping.h"
+#include "WordStroke.h"
 
 #include <QList>
 #include <QObject>
@@ -30,6 +31,7 @@ namespace wendrel {
 
 class Clipboard;
 class CompletionEngine;
+class SwipeTyping;
 class WordCorrection;
 
 // A key whose action lies outside the text: a dialog, the help page, the end, a program.
@@ -73,6 +75,10 @@ public:
     // not own it; it keeps the taps of the word being typed there.
     void setCorrection(WordCorrection *correction);
     WordCorrection *correction() const { return wordCorrection; }
+    // Swipe typing (a word drawn in one stroke over the letter keys), or nullptr when it is
+    // off. The session does not own it.
+    void setSwipe(SwipeTyping *swipe);
+    SwipeTyping *swipe() const { return swipeTyping; }
 
     // --- Keyboard mode: typing into another program ----------------------------------------
     // Types into the program that has the focus through `output` instead of the session's own
@@ -109,6 +115,8 @@ public:
     static QPointF keyCentre(int keyIndex);
     const Touch &currentTouch() const { return touch; }
     const Touch &lastTap() const { return tapped; }
+    // The touch as a word gesture: its points while it is one (a view draws them as a trail).
+    const WordStroke &wordStroke() const { return stroke; }
 
     // --- Key dispatch and the handlers -----------------------------------------------------
     void onKeyTapped(int keyIndex);
@@ -195,6 +203,8 @@ signals:
     void candidatePicked(int cell);
     // Completion learned a word: the learned words want saving.
     void wordsLearned();
+    // The stroke's trail changed (it grew, or the stroke ended): a view redraws it.
+    void strokeChanged();
 
 private:
     class Operation;
@@ -223,6 +233,12 @@ private:
     void slideCaret(int characters);
     void endCaretSlide();
     void undoKey(int keyIndex);
+    // Swipe typing: the stroke's word typed, the swiped word taken back by a BackSpace or
+    // replaced by a candidate, while it is the last thing done.
+    void typeStroke();
+    bool swipedWordLast() const;
+    bool swipeTakesBack(char16_t ch);
+    void replaceSwipedWord(int cell, const QString &word);
 
     SessionClock &clock;
     Clipboard &clipboard;
@@ -235,6 +251,8 @@ private:
     bool upperLabels = false;
     bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
+    SwipeTyping *swipeTyping = nullptr;
+    WordStroke stroke;
     std::array<QString, keyCount> captions;
     std::array<bool, keyCount> lit{};
     std::array<bool, keyCount> defaultLook{};

@@ -6,6 +6,7 @@
 #include "KeyboardArguments.h"
 #include "SessionScript.h"
 #include "StandardStreams.h"
+#include "SwipeTyping.h"
 #include "WordCorrection.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ const QString program = QStringLiteral("wendrel-type");
 constexpr qsizetype maxLineBytes = 16 * 1024 * 1024;
 
 const QString usage = QStringLiteral(
-    "Usage: wendrel-type [--completion] [--correction] [--learned FILE]\n"
+    "Usage: wendrel-type [--completion] [--no-swipe] [--correction] [--learned FILE]\n"
     "Runs Wendrel's typing engine without a window. Reads events from standard input, one a\n"
     "line, and answers each 'state' with one line of JSON on standard output, flushed at once.\n"
     "\n"
@@ -35,7 +36,8 @@ const QString usage = QStringLiteral(
     "                    #ID for a key's ID)\n"
     "  tap X Y           press and, 40 ms later, release at a point\n"
     "  press X Y, move X Y, release X Y\n"
-    "                    the parts of one touch\n"
+    "                    the parts of one touch; with swipe typing on, a press on a letter\n"
+    "                    moved through other letters (move and wait between) types a word\n"
     "  wait MS           MS milliseconds pass\n"
     "  pick N            tap candidate N (1 to 3) of the strip\n"
     "  clipboard TEXT    the clipboard holds TEXT, a JSON string (\"a\\nb\")\n"
@@ -43,7 +45,8 @@ const QString usage = QStringLiteral(
     "  state             print the text, caret, anchor, modifiers, candidates, popup, the\n"
     "                    command key tapped since the last state, and the time\n"
     "\n"
-    "  --completion      word completion on (the strip's candidates)\n"
+    "  --completion      word completion on (the strip's candidates), and swipe typing\n"
+    "  --no-swipe        swipe typing off (with --completion)\n"
     "  --correction      correction of typing errors on\n"
     "  --learned FILE    read learned words from FILE and write what is learned back at the end\n"
     "                    (without it nothing learned is read or written)\n"
@@ -59,6 +62,7 @@ struct Command {
     cli::Verdict verdict;
     bool completion = false;
     bool correction = false;
+    bool swipe = true;
     QString learnedFile;
 };
 
@@ -79,6 +83,8 @@ Command parseArguments(const QStringList &arguments)
             return only(cli::Verdict::Action::ShowVersion);
         if (argument == QLatin1String("--completion")) {
             command.completion = true;
+        } else if (argument == QLatin1String("--no-swipe")) {
+            command.swipe = false;
         } else if (argument == QLatin1String("--correction")) {
             command.correction = true;
         } else if (argument == QLatin1String("--learned") || argument.startsWith(QLatin1String("--learned="))) {
@@ -155,6 +161,7 @@ int main(int argc, char **argv)
     // learns.
     std::unique_ptr<wendrel::CompletionEngine> completion;
     std::unique_ptr<wendrel::WordCorrection> correction;
+    std::unique_ptr<wendrel::SwipeTyping> swipe;
     if (command.completion || command.correction) {
         completion = wendrel::CompletionEngine::create();
         if (!completion->isAvailable()) {
@@ -174,6 +181,14 @@ int main(int argc, char **argv)
                 *completion, std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
             correction->addLearnedWords();
             script.session().setCorrection(correction.get());
+        }
+        // Swipe typing comes with completion, as in the window with a config.dat that does not
+        // say otherwise.
+        if (command.completion && command.swipe) {
+            swipe = std::make_unique<wendrel::SwipeTyping>(
+                *completion, std::make_shared<const wendrel::Dictionary>(wendrel::Dictionary::builtIn()));
+            swipe->addLearnedWords();
+            script.session().setSwipe(swipe.get());
         }
     } else if (!command.learnedFile.isEmpty() && QFileInfo::exists(command.learnedFile)
                && !QFileInfo(command.learnedFile).isFile()) {

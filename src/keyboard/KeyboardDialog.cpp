@@ -66,6 +66,7 @@ KeyboardDialog::KeyboardDialog(Platform services, QWidget *parent)
     completion = std::make_unique<WordCompletion>(*this, *text, *typing);
     connect(settingsCommands.get(), &SettingsCommands::completionChanged, completion.get(), &WordCompletion::setOn);
     connect(settingsCommands.get(), &SettingsCommands::correctionChanged, completion.get(), &WordCompletion::setCorrectionOn);
+    connect(settingsCommands.get(), &SettingsCommands::swipeChanged, completion.get(), &WordCompletion::setSwipeOn);
     connectSession();
 }
 
@@ -114,6 +115,16 @@ void KeyboardDialog::connectSession()
     connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
     connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
     connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
+    // A stroke's trail follows the finger while the touch is a word gesture.
+    connect(typing.get(), &TypingSession::strokeChanged, view, [this] {
+        QList<TrailPoint> trail;
+        const WordStroke &stroke = typing->wordStroke();
+        if (stroke.isStroke()) {
+            for (const WordStroke::Point &p : stroke.points())
+                trail.append({p.point, p.time});
+        }
+        view->setTrail(trail);
+    });
     // The popup (PopupView) follows the session by itself: it may reach over the text area,
     // where the view does not.
     connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);
@@ -182,6 +193,7 @@ bool KeyboardDialog::OnInitDialog()
     settingsCommands->loadSettings();
     completion->setOn(settingsCommands->completionFlag() == 1);
     completion->setCorrectionOn(settingsCommands->correctionFlag() == 1);
+    completion->setSwipeOn(settingsCommands->swipeFlag() == 1);
     placeControls();
     showControls(true);
     // Only now is the window shown, with its controls placed: its first picture is the keyboard.

@@ -139,6 +139,55 @@ void KeyboardView::paintEvent(QPaintEvent *event)
         if (region.intersects(rect))
             paintFace(painter, rect, cell.text, cell.face, cell.defaultLook, false);
     }
+    if (trailPoints.size() >= 2 && region.intersects(trailBounds()))
+        paintTrail(painter);
+}
+
+// --- The trail of a stroke ------------------------------------------------------------------
+
+void KeyboardView::setTrail(const QList<TrailPoint> &points)
+{
+    const QRect before = trailBounds();
+    trailPoints = points;
+    // Only what the finger drew lately stays.
+    if (!trailPoints.isEmpty()) {
+        const qint64 newest = trailPoints.back().time;
+        qsizetype first = 0;
+        while (first + 2 < trailPoints.size() && newest - trailPoints[first + 1].time > trailFadeMs)
+            ++first;
+        trailPoints.remove(0, first);
+    }
+    update(before.united(trailBounds()));
+}
+
+QRect KeyboardView::trailBounds() const
+{
+    if (trailPoints.size() < 2)
+        return {};
+    QRectF bounds(fromLayout(trailPoints.front().layoutPoint), QSizeF(0, 0));
+    for (const TrailPoint &p : trailPoints)
+        bounds = bounds.united(QRectF(fromLayout(p.layoutPoint), QSizeF(0.01, 0.01)));
+    const int margin = int(std::ceil(3 * layout.scale())) + 2;
+    return bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin);
+}
+
+// A line of the lit colour, two layout pixels wide so that the captions under it stay readable,
+// each piece the fainter the older it is.
+void KeyboardView::paintTrail(QPainter &painter) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qint64 newest = trailPoints.back().time;
+    QColor colour = toColor(litColour);
+    for (qsizetype i = 1; i < trailPoints.size(); ++i) {
+        const double age = double(newest - trailPoints[i].time) / trailFadeMs;
+        if (age >= 1)
+            continue;
+        colour.setAlphaF(float(0.9 * (1 - age) + 0.05));
+        painter.setPen(QPen(colour, std::max(1.5, 2 * layout.scale()), Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(fromLayout(trailPoints[i - 1].layoutPoint), fromLayout(trailPoints[i].layoutPoint));
+    }
+    painter.restore();
 }
 
 // A key as a push button of the Fusion style's palette looks here: its face (darker while

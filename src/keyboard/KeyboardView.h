@@ -34,6 +34,12 @@ struct ViewCell {
     bool defaultLook = false;
 };
 
+// A point of a stroke's trail: where the finger was, and when (milliseconds, any clock).
+struct TrailPoint {
+    QPointF layoutPoint;
+    qint64 time = 0;
+};
+
 class KeyboardView : public QWidget {
     Q_OBJECT
 public:
@@ -63,6 +69,12 @@ public:
     // Cells over the keys; an empty list takes them away.
     void setCells(const QList<ViewCell> &cells);
     const QList<ViewCell> &cells() const { return overCells; }
+
+    // The trail of a stroke drawn over the keys: a thin line that fades towards its older end
+    // (older than trailFadeMs: gone); an empty list takes it away.
+    static constexpr int trailFadeMs = 500;
+    void setTrail(const QList<TrailPoint> &points);
+    const QList<TrailPoint> &trail() const { return trailPoints; }
 
     QRect keyRect(int keyIndex) const;
     // The key drawn at a point of this widget, or -1.
@@ -112,12 +124,15 @@ private:
     QString currentCaption(int keyIndex) const;
     QRect cellRect(const ViewCell &cell) const;
     QRect cellsBounds() const;
+    QRect trailBounds() const;
+    void paintTrail(QPainter &painter) const;
 
     LookSource lookSource;
     std::function<QString(int keyIndex)> captionSource;
     ScaledLayout layout;
     std::array<QRect, 66> rects{};
     QList<ViewCell> overCells;
+    QList<TrailPoint> trailPoints;
     // Faces of keys as last drawn, so that a key repainted on its own (a tap, the lit colour
     // going) is one copy of pixels instead of a caption laid out again. A few dozen at most.
     struct CachedFace {

@@ -4,14 +4,17 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace wendrel {
 
-OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int completionFlag, int correctionFlag)
+OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int completionFlag, int correctionFlag,
+                             int swipeFlag)
     : QDialog(parent), soundChoice(soundIndex), lightChoice(lightFlag == 1 ? 1 : 0),
-      completionChoice(completionFlag == 1 ? 1 : 0), correctionChoice(correctionFlag == 1 ? 1 : 0)
+      completionChoice(completionFlag == 1 ? 1 : 0), correctionChoice(correctionFlag == 1 ? 1 : 0),
+      swipeChoice(swipeFlag == 1 ? 1 : 0)
 {
     setWindowTitle(QStringLiteral("Wendrel"));
     auto *group = new QGroupBox(QStringLiteral("Options"), this);
@@ -27,6 +30,11 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     completion = new QCheckBox(QStringLiteral("Word completion"), group);
     completion->setObjectName(QStringLiteral("completionCheck"));
     completion->setChecked(completionChoice == 1);
+    // Swipe typing belongs to word completion: set apart under it, and only while it is on.
+    swipe = new QCheckBox(QStringLiteral("Swipe typing"), group);
+    swipe->setObjectName(QStringLiteral("swipeCheck"));
+    swipe->setChecked(swipeChoice == 1);
+    swipe->setEnabled(completionChoice == 1);
     correction = new QCheckBox(QStringLiteral("Correct typing errors"), group);
     correction->setObjectName(QStringLiteral("correctionCheck"));
     correction->setChecked(correctionChoice == 1);
@@ -40,6 +48,10 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     rows->addWidget(sounds);
     rows->addWidget(light);
     rows->addWidget(completion);
+    auto *swipeRow = new QHBoxLayout;
+    swipeRow->addSpacing(16);
+    swipeRow->addWidget(swipe);
+    rows->addLayout(swipeRow);
     rows->addWidget(correction);
     rows->setContentsMargins(6, 6, 6, 6);
 
@@ -56,7 +68,11 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
 
     connect(sounds, &QComboBox::currentIndexChanged, this, &OptionsDialog::onSoundChoice);
     connect(light, &QCheckBox::toggled, this, &OptionsDialog::onLightCheck);
-    connect(completion, &QCheckBox::toggled, this, [this](bool checked) { completionChoice = checked ? 1 : 0; });
+    connect(completion, &QCheckBox::toggled, this, [this](bool checked) {
+        completionChoice = checked ? 1 : 0;
+        swipe->setEnabled(checked);
+    });
+    connect(swipe, &QCheckBox::toggled, this, [this](bool checked) { swipeChoice = checked ? 1 : 0; });
     connect(correction, &QCheckBox::toggled, this, [this](bool checked) { correctionChoice = checked ? 1 : 0; });
 }
 

@@ -12,17 +12,19 @@ class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
     OptionsDialog(int soundIndex, int lightFlag, QWidget *parent = nullptr, int completionFlag = 0,
-                  int correctionFlag = 0);
+                  int correctionFlag = 0, int swipeFlag = 0);
 
     int soundChoice;
     quint8 lightChoice;
     quint8 completionChoice;
     quint8 correctionChoice;
+    quint8 swipeChoice;
 
     QComboBox *soundList() const { return sounds; }
     QCheckBox *lightCheck() const { return light; }
     QCheckBox *completionCheck() const { return completion; }
     QCheckBox *correctionCheck() const { return correction; }
+    QCheckBox *swipeCheck() const { return swipe; }
 
 private:
     void onSoundChoice(int index);
@@ -32,6 +34,7 @@ private:
     QCheckBox *light;
     QCheckBox *completion;
     QCheckBox *correction;
+    QCheckBox *swipe;
 };
 
 } // namespace wendrel

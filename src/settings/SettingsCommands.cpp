@@ -52,11 +52,12 @@ void SettingsCommands::loadSettings()
     session.setLightFlag(settings.lightFlag == 1);
     completion = quint8(settings.completionFlag);
     correction = quint8(settings.correctionFlag);
+    swipe = quint8(settings.swipeFlag);
 }
 
 void SettingsCommands::saveSettings()
 {
-    writeSettingsFile(configPath(folder), Settings{sound, lightFlag(), completion, correction});
+    writeSettingsFile(configPath(folder), Settings{sound, lightFlag(), completion, correction, swipe});
 }
 
 // A device without audio is not asked for it at every start.
@@ -77,7 +78,7 @@ void SettingsCommands::onOptionsButton()
     frame.showControls(false);
     frame.leaveFullScreen();
     {
-        OptionsDialog dialog(sound, lightFlag(), frame.dialogParent(), completion, correction);
+        OptionsDialog dialog(sound, lightFlag(), frame.dialogParent(), completion, correction, swipe);
         dialog.exec();
         frame.focusTextArea();
         session.clearDefaultStyle(keyIndexByRole(KeyRole::Options));
@@ -87,8 +88,10 @@ void SettingsCommands::onOptionsButton()
         sound = dialog.soundChoice;
         completion = quint8(dialog.completionChoice);
         correction = quint8(dialog.correctionChoice);
+        swipe = quint8(dialog.swipeChoice);
         emit completionChanged(completion == 1);
         emit correctionChanged(correction == 1);
+        emit swipeChanged(swipe == 1);
     }
     loadChosenSound();
     saveSettings();

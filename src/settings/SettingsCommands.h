@@ -38,12 +38,15 @@ public:
     quint8 lightFlag() const;
     quint8 completionFlag() const { return completion; }
     quint8 correctionFlag() const { return correction; }
+    quint8 swipeFlag() const { return swipe; }
 
 signals:
     // The Options dialog switched word completion on or off.
     void completionChanged(bool on);
     // The Options dialog switched the correction of typing errors on or off.
     void correctionChanged(bool on);
+    // The Options dialog switched swipe typing on or off.
+    void swipeChanged(bool on);
 
 private:
     void onCommand(const SessionCommand &command);
@@ -57,6 +60,7 @@ private:
     int sound = 1;          // 0 = no sound, 1 to 5
     quint8 completion = 0;  // 1 = word completion on
     quint8 correction = 0;  // 1 = typing errors corrected from the taps
+    quint8 swipe = 1;       // 1 = swipe typing on (with word completion)
 };
 
 } // namespace wendrel

@@ -23,6 +23,7 @@ Settings parseSettings(const QByteArray &bytes)
     settings.lightFlag = line.size() > 1 && line[1] == '0' ? 0 : 1;
     settings.completionFlag = line.size() > 2 && line[2] == '1' ? 1 : 0;
     settings.correctionFlag = line.size() > 3 && line[3] == '1' ? 1 : 0;
+    settings.swipeFlag = line.size() > 4 && line[4] == '0' ? 0 : 1;
     return settings;
 }
 
@@ -30,10 +31,13 @@ QByteArray formatSettings(const Settings &settings)
 {
     const int sound = settings.soundIndex >= 0 && settings.soundIndex <= 5 ? settings.soundIndex : 0;
     QByteArray bytes = QByteArray::number(sound) + QByteArray::number(settings.lightFlag == 1 ? 1 : 0);
-    if (settings.completionFlag == 1 || settings.correctionFlag == 1)
+    const bool swipeSaid = settings.swipeFlag != 1;
+    if (settings.completionFlag == 1 || settings.correctionFlag == 1 || swipeSaid)
         bytes += settings.completionFlag == 1 ? '1' : '0';
-    if (settings.correctionFlag == 1)
-        bytes += '1';
+    if (settings.correctionFlag == 1 || swipeSaid)
+        bytes += settings.correctionFlag == 1 ? '1' : '0';
+    if (swipeSaid)
+        bytes += settings.swipeFlag == 1 ? '1' : '0';
     return bytes;
 }
 

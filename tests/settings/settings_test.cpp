@@ -130,6 +130,28 @@ TEST(SettingsFile, WordCompletionIsAThirdDigitAndOffInEveryOlderFile)
     EXPECT_EQ(parseSettings(formatSettings({2, 0, 1})), (Settings{2, 0, 1}));
 }
 
+TEST(SettingsFile, SwipeTypingIsAFifthCharacterOnInEveryShorterFile)
+{
+    const struct {
+        QByteArray bytes;
+        int completion;
+        int swipe;
+    } cases[] = {
+        {"31", 0, 1}, {"311", 1, 1}, {"3111", 1, 1}, {"31101", 1, 1}, {"31100", 1, 0}, {"31000", 0, 0},
+        {"3110x", 1, 1}, {"3110\n0", 1, 1}, {"", 0, 1},
+    };
+    for (const auto &c : cases) {
+        const Settings settings = parseSettings(c.bytes);
+        EXPECT_EQ(settings.completionFlag, c.completion) << c.bytes.toStdString();
+        EXPECT_EQ(settings.swipeFlag, c.swipe) << c.bytes.toStdString();
+    }
+    EXPECT_EQ(formatSettings({3, 1, 1, 0, 1}), QByteArray("311")); // on: the file of before
+    EXPECT_EQ(formatSettings({3, 1, 1, 0, 0}), QByteArray("31100"));
+    EXPECT_EQ(formatSettings({3, 1, 0, 1, 0}), QByteArray("31010")); // kept while completion is off
+    for (const Settings &settings : {Settings{3, 1, 1, 0, 0}, Settings{2, 0, 0, 1, 0}, Settings{1, 1, 1, 1, 1}})
+        EXPECT_EQ(parseSettings(formatSettings(settings)), settings);
+}
+
 TEST(SettingsFile, CorrectionIsAFourthCharacterAndTheDigitsBeforeStay)
 {
     struct Case {
