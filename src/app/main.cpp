@@ -1,6 +1,7 @@
 #include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
 #include "SessionBusWarmUp.h"
+#include "WaylandKeyboard.h"
 #include "KeyboardArguments.h"
 
 #include <QStringList>
@@ -35,5 +36,8 @@ int main(int argc, char **argv)
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)
         return cli::actOn(program, late, cli::keyboardUsage());
+    // Keyboard mode under a Wayland compositor: the panel is a layer surface of its own.
+    if (late.keyboard && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return wendrel::runWaylandKeyboard({late.keepShown});
     return app.InitInstance();
 }

@@ -48,6 +48,12 @@ bool isToolkitOption(const QString &argument)
     return toolkitOptionNames().contains(name);
 }
 
+// Keyboard mode's options (see keyboardOptions).
+bool isKeyboardOption(const QString &argument)
+{
+    return argument == QLatin1String("--keyboard") || argument == QLatin1String("--keep-shown");
+}
+
 Verdict refuse(const QString &error)
 {
     return {Verdict::Action::Refuse, error};
@@ -75,7 +81,8 @@ Verdict checkBeforeToolkit(const QStringList &arguments)
     // only options are judged here.
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument))
+        if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument)
+            && !isKeyboardOption(argument))
             return refuse(refusalOf(argument));
     }
     return {};
@@ -83,9 +90,18 @@ Verdict checkBeforeToolkit(const QStringList &arguments)
 
 Verdict checkAfterToolkit(const QStringList &arguments)
 {
-    if (arguments.size() > 1)
-        return refuse(refusalOf(arguments[1]));
-    return {};
+    Verdict verdict;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--keyboard"))
+            verdict.keyboard = true;
+        else if (arguments[i] == QLatin1String("--keep-shown"))
+            verdict.keepShown = true;
+        else
+            return refuse(refusalOf(arguments[i]));
+    }
+    if (verdict.keepShown && !verdict.keyboard)
+        return refuse(QStringLiteral("--keep-shown is an option of keyboard mode (--keyboard)"));
+    return verdict;
 }
 
 QString keyboardUsage()
@@ -94,6 +110,10 @@ QString keyboardUsage()
         "Usage: wendrel [OPTION]...\n"
         "On-screen keyboard and note pad with large coloured keys, for touch screens and desktops.\n"
         "\n"
+        "      --keyboard   type into other programs: a keyboard panel at the bottom of the screen\n"
+        "      --keep-shown keyboard mode on Wayland: the panel stays when no text field has the focus\n"
+        "      --keyboard   type into other programs from a panel at the bottom of the screen\n"
+        "      --keep-shown with --keyboard on Wayland: keep the panel shown without a text field\n"
         "  -h, --help       show this help and exit\n"
         "  -v, --version    show the version and exit\n"
         "\n"

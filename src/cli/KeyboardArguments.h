@@ -13,6 +13,9 @@ struct Verdict {
     enum class Action { Run, ShowHelp, ShowVersion, Refuse };
     Action action = Action::Run;
     QString error; // one line, for Refuse
+    // Run: the options of keyboard mode.
+    bool keyboard = false;
+    bool keepShown = false;
 };
 
 // arguments: the whole command line, program name first.

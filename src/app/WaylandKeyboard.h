@@ -1,0 +1,17 @@
+#pragma once
+// Keyboard mode on a Wayland compositor built on wlroots (sway, phoc): the panel on a layer
+// surface, shown while a text field has the focus, typing through the input method where the
+// field speaks text-input and through the virtual keyboard elsewhere.
+#include <QStringList>
+
+namespace wendrel {
+
+struct WaylandKeyboardOptions {
+    bool keepShown = false; // the panel stays shown when no text field has the focus
+};
+
+// Runs keyboard mode until it ends; returns the exit status. Without a compositor that offers
+// the protocols it needs, says which are missing and returns 1.
+int runWaylandKeyboard(const WaylandKeyboardOptions &options);
+
+} // namespace wendrel
