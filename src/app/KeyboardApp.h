@@ -9,6 +9,8 @@ public:
     KeyboardApp(int &argc, char **argv);
     // Opens the keyboard window and runs the event loop; ends the process when the loop ends.
     int InitInstance();
+    // Keyboard mode (--keyboard): the panel instead of the note pad; ends the process too.
+    int runKeyboardPanel();
 };
 
 } // namespace wendrel

@@ -1,5 +1,6 @@
 #include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
+#include "KeyboardMode.h"
 #include "SessionBusWarmUp.h"
 #include "KeyboardArguments.h"
 
@@ -26,6 +27,9 @@ int main(int argc, char **argv)
     if (early.action != cli::Verdict::Action::Run)
         return cli::actOn(program, early, cli::keyboardUsage());
 
+    if (early.keyboardMode && !wendrel::prepareKeyboardModeDisplay())
+        return 1;
+
     // The font configuration is read while the application object connects to the display.
     wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
@@ -35,5 +39,7 @@ int main(int argc, char **argv)
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)
         return cli::actOn(program, late, cli::keyboardUsage());
+    if (late.keyboardMode)
+        return app.runKeyboardPanel();
     return app.InitInstance();
 }
