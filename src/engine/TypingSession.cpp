@@ -97,16 +97,14 @@ private:
 };
 
 TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
-    : QObject(parent), clock(clock), clipboard(clipboard), doc(std::make_unique<QTextDocument>())
+    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor())
 {
-    doc->setUndoRedoEnabled(true);
-    cursor = QTextCursor(doc.get());
-    recorder = std::make_unique<UndoRecorder>(*doc);
+    recorder = std::make_unique<UndoRecorder>(target.document());
     gestureHost = std::make_unique<GestureHost>(*this);
     gestures = std::make_unique<KeyGestures>(clock, *gestureHost);
     // Edits made by others (the window's text area typed on with a physical keyboard) are
     // noticed here: completion learns from them too.
-    connect(doc.get(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
+    connect(&target.document(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i)
         captions[i] = keyCaption(table[i], false, false, false);
@@ -117,11 +115,12 @@ TypingSession::~TypingSession()
     gestures.reset(); // its timers first
     if (litTimer)
         clock.cancel(litTimer);
-    disconnect(doc.get(), nullptr, this, nullptr);
+    disconnect(&target.document(), nullptr, this, nullptr);
 }
 
 void TypingSession::endOperation()
 {
+    target.flush(); // another program gets what the operation typed
     const bool caretMoved = cursor.position() != caretAtStart || cursor.anchor() != anchorAtStart;
     if (caretMoved || textEdited)
         refreshCandidates();
@@ -239,10 +238,10 @@ void TypingSession::tapAt(QPointF releasePoint)
     if (key >= 0 && keyAt(releasePoint) == key) {
         tapped = touch;
         onKeyTapped(key);
-    } else if (key < 0 && keyAt(releasePoint) < 0 && wordCorrection && !fn && !cursor.hasSelection()
+    } else if (key < 0 && keyAt(releasePoint) < 0 && corrector() && !fn && !cursor.hasSelection()
                && WordCorrection::isNearLetters(touch.pressPoint)) {
         // Beside the letter keys: no key typed, but a letter was meant there.
-        wordCorrection->noteTap(touch.pressPoint, textBefore(cursor.position()), false);
+        corrector()->noteTap(touch.pressPoint, textBefore(cursor.position()), false);
         refreshCandidates();
     }
 }
@@ -261,6 +260,8 @@ void TypingSession::tapKey(int keyIndex)
 TouchKind TypingSession::touchKind(int keyIndex) const
 {
     const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (ctrl)
+        return TouchKind::Plain; // the next key goes out with Ctrl, once
     if (key.typed == backSpace)
         return fn ? TouchKind::Plain : TouchKind::Repeating; // Undo and Redo do not repeat
     if (key.typed == u' ')
@@ -286,7 +287,11 @@ bool TypingSession::deleteBackward(DeleteStep step)
     if (step == DeleteStep::Word) {
         const int end = cursor.position();
         const int start = wordStartBefore(end);
-        if (start < end) {
+        if (start == end && target.isOtherProgram()) {
+            // Nothing known before the caret: the other program's characters go one at a time.
+            target.deleteBeyondStart();
+            otherProgramTextLost(false);
+        } else if (start < end) {
             UndoStep undoStep(*recorder, cursor, EditKind::DeletionRepeat);
             cursor.setPosition(start, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
@@ -304,7 +309,8 @@ bool TypingSession::deleteBackward(DeleteStep step)
         characterKey(keyTable()[size_t(key)], key);
         deletionKind = EditKind::Deletion;
     }
-    return cursor.position() > 0;
+    // Another program may hold more text than is known here.
+    return cursor.position() > 0 || target.isOtherProgram();
 }
 
 // Where a word-wise deletion from position stops: a little of the text before it is read, more
@@ -313,11 +319,13 @@ int TypingSession::wordStartBefore(int position) const
 {
     for (int reach = 64;; reach *= 4) {
         const int from = std::max(0, position - reach);
-        QTextCursor range(doc.get());
+        QTextCursor range(&target.document());
         range.setPosition(from);
         range.setPosition(position, QTextCursor::KeepAnchor);
         const QString before = range.selectedText(); // a line break reads as U+2029, a space
         const qsizetype start = previousWordStart(before, before.size());
+        if (start == 0 && from == 0 && !target.startKnown())
+            return position; // the word may go on before what is known of it
         if (start > 0 || from == 0)
             return from + int(start);
     }
@@ -329,19 +337,27 @@ int TypingSession::wordStartBefore(int position) const
 void TypingSession::slideCaret(int characters)
 {
     Operation operation(*this);
+    if (target.isOtherProgram()) {
+        // The other program's caret goes by arrow keys; where it lands is not known.
+        for (; slideSent != characters; slideSent += slideSent < characters ? 1 : -1)
+            target.sendKey(slideSent < characters ? SentKey::Right : SentKey::Left, SentModifiers{false, shift, false});
+        otherProgramTextLost(false);
+        return;
+    }
     if (slideStart < 0)
         slideStart = cursor.position();
-    QTextCursor target(doc.get());
-    target.setPosition(slideStart);
-    target.movePosition(characters < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
-                        QTextCursor::MoveAnchor, std::abs(characters));
-    cursor.setPosition(target.position(), shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    QTextCursor destination(&target.document());
+    destination.setPosition(slideStart);
+    destination.movePosition(characters < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                             QTextCursor::MoveAnchor, std::abs(characters));
+    cursor.setPosition(destination.position(), shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
 }
 
 void TypingSession::endCaretSlide()
 {
     Operation operation(*this);
     slideStart = -1;
+    slideSent = 0;
     // The slide typed nothing; the Space key loses its pressed look, and a Shift used to
     // select is released, as a typed character would release it.
     clearDefaultStyle(touch.pressKey);
@@ -355,7 +371,11 @@ void TypingSession::endCaretSlide()
 void TypingSession::undoKey(int keyIndex)
 {
     const bool redoing = shift;
-    if (redoing)
+    if (target.isOtherProgram()) {
+        // The other program undoes its own edits: Ctrl+Z, Ctrl+Shift+Z.
+        target.sendShortcut(u'z', SentModifiers{true, redoing, false});
+        otherProgramTextLost(false);
+    } else if (redoing)
         redo();
     else
         undo();
@@ -374,6 +394,10 @@ void TypingSession::onKeyTapped(int keyIndex)
 {
     Operation operation(*this);
     const KeyDef &key = keyTable()[size_t(keyIndex)];
+    const bool typingKey = key.role == KeyRole::Letter || key.role == KeyRole::ShiftKey
+        || key.role == KeyRole::Character || key.role == KeyRole::Equals;
+    if (ctrl && !fn && typingKey && ctrlKey(key, keyIndex))
+        return;
     switch (key.role) {
     case KeyRole::Letter: letterKey(key, keyIndex); break;
     case KeyRole::ShiftKey:
@@ -385,6 +409,9 @@ void TypingSession::onKeyTapped(int keyIndex)
     case KeyRole::Load:
         if (fn) {
             pasteClipboard();
+        } else if (target.isOtherProgram()) {
+            target.sendKey(SentKey::Escape);
+            keySent(keyIndex);
         } else {
             command(SessionCommand::Kind::Load, keyIndex);
         }
@@ -396,11 +423,22 @@ void TypingSession::onKeyTapped(int keyIndex)
             onFn();
             emit focusRequested();
             afterTap(keyIndex);
+        } else if (target.isOtherProgram()) {
+            target.sendKey(SentKey::Tab);
+            keySent(keyIndex);
         } else {
             command(SessionCommand::Kind::Save, keyIndex);
         }
         break;
-    case KeyRole::Shortcut: command(SessionCommand::Kind::Shortcut, keyIndex); break;
+    case KeyRole::Shortcut:
+        if (target.isOtherProgram() && !fn) {
+            onCtrl(keyIndex);
+        } else {
+            if (fn && target.isOtherProgram())
+                onFn();
+            command(SessionCommand::Kind::Shortcut, keyIndex);
+        }
+        break;
     case KeyRole::Options: command(SessionCommand::Kind::Options, keyIndex); break;
     case KeyRole::Exit: command(SessionCommand::Kind::Exit, keyIndex); break;
     case KeyRole::Help: command(SessionCommand::Kind::Help, keyIndex); break;
@@ -443,34 +481,20 @@ void TypingSession::characterKey(const KeyDef &key, int keyIndex)
     afterTap(keyIndex);
 }
 
-// What the typing assistant sees: the text as the handheld's edit control held it, a line
-// break being the two characters 13, 10. Only the characters next to the caret are read.
 TypingContext TypingSession::typingContext() const
 {
-    TypingContext context;
-    context.hasSelection = cursor.hasSelection();
-    context.length = doc->characterCount() - 1 + doc->blockCount() - 1;
-    const int position = cursor.selectionStart();
-    const QTextBlock block = doc->findBlock(position);
-    const int offset = position - block.position();
-    const bool firstBlock = !block.previous().isValid();
-    context.caret = position + block.blockNumber();
-    auto at = [&](int blockOffset) { return doc->characterAt(block.position() + blockOffset).unicode(); };
-    if (offset >= 2) {
-        context.before1 = at(offset - 1);
-        context.before2 = at(offset - 2);
-    } else if (offset == 1) {
-        context.before1 = at(0);
-        context.before2 = firstBlock ? 0 : lineFeed;
-    } else if (!firstBlock) {
-        context.before1 = lineFeed;
-        context.before2 = carriageReturn;
-    }
-    return context;
+    return target.typingContext();
 }
 
 void TypingSession::postChar(char16_t ch)
 {
+    if (ch == backSpace && !cursor.hasSelection() && cursor.position() == 0 && target.isOtherProgram()) {
+        // Nothing known before the other program's caret: its own text is deleted, and what
+        // stands before the caret there is no longer known.
+        target.deleteBeyondStart();
+        otherProgramTextLost(false);
+        return;
+    }
     if (ch == backSpace) {
         if (cursor.hasSelection())
             cursor.removeSelectedText();
@@ -491,6 +515,7 @@ void TypingSession::typeChar(char16_t ch)
     Operation operation(*this);
     if (correctionTakesBack(ch))
         return;
+    WordCorrection *const wordCorrection = corrector();
     const bool endsAWord = wordCorrection && !cursor.hasSelection() && ch != backSpace && endsWord(QChar(ch));
     {
         // What the assistant posts, and a correction of the word the key ends, belong to the
@@ -499,7 +524,9 @@ void TypingSession::typeChar(char16_t ch)
         // A word's end may correct the word first; the typing assistant then sees the word as it stands.
         if (endsAWord && wordCorrection->correctAtWordEnd(cursor, textBefore(cursor.position())))
             textEdited = true;
-        const TypingDecision decision = decideTyping(typingContext(), typing, ch);
+        // Where the field wants no capitals the assistant stays out, and so does its "I".
+        const TypingDecision decision = rules().capitals ? decideTyping(typingContext(), typing, ch)
+                                                         : TypingDecision{{}, false, TypingState{}};
         typing = decision.state;
         if (decision.handled) {
             for (char16_t posted : decision.posts)
@@ -518,12 +545,27 @@ void TypingSession::typeChar(char16_t ch)
         onFn();
 }
 
+QString TypingSession::keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode)
+{
+    const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (keyboardMode && !fnOn) {
+        // Load and Save act on the note pad's own text; in keyboard mode they send Esc and Tab.
+        switch (key.role) {
+        case KeyRole::Load: return QStringLiteral("Esc");
+        case KeyRole::Save: return QStringLiteral("Tab");
+        case KeyRole::Shortcut: return QStringLiteral("Ctrl");
+        default: break;
+        }
+    }
+    return keyCaption(key, upperCaseLabels, shiftOn, fnOn);
+}
+
 void TypingSession::relabelKeys()
 {
     QList<int> changed;
     const auto table = keyTable();
     for (size_t i = 0; i < table.size(); ++i) {
-        QString next = keyCaption(table[i], upperLabels, shift, fn);
+        QString next = keyCaptionFor(int(i), upperLabels, shift, fn, target.isOtherProgram());
         if (next != captions[i]) {
             captions[i] = std::move(next);
             changed.append(int(i));
@@ -596,11 +638,13 @@ void TypingSession::onEqualsKey()
     // The formula ends at the selection's start and begins after the last space or line
     // break, so it lies within the caret's line: only that line is read.
     const int start = cursor.selectionStart();
-    const QTextBlock block = doc->findBlock(start);
+    const QTextBlock block = target.document().findBlock(start);
     const QString head = block.text().left(start - block.position());
     const qsizetype space = head.lastIndexOf(u' ');
     const bool atTextStart = space < 0 && !block.previous().isValid();
-    if (!(atTextStart && head.size() >= maxHeadWithoutBreak)) {
+    // A formula that may go on before what is known of another program's text is not taken.
+    const bool headKnown = !(atTextStart && !target.startKnown());
+    if (headKnown && !(atTextStart && head.size() >= maxHeadWithoutBreak)) {
         QString formula = head.mid(space + 1);
         const bool typedEquals = formula.endsWith(u'=');
         if (typedEquals)
@@ -624,7 +668,13 @@ void TypingSession::onEqualsKey()
 void TypingSession::copyAllText()
 {
     Operation operation(*this);
-    if (doc->isEmpty())
+    if (target.isOtherProgram()) {
+        // The other program copies its selection; its text stays as it was.
+        target.flush();
+        target.output()->sendShortcut(u'c', SentModifiers{true, false, false});
+        return;
+    }
+    if (target.document().isEmpty())
         return;
     const int start = cursor.selectionStart();
     clipboard.setText(plainText());
@@ -634,8 +684,12 @@ void TypingSession::copyAllText()
 void TypingSession::pasteClipboard()
 {
     Operation operation(*this);
-    const QString pasted = clipboard.text();
-    if (!pasted.isEmpty()) {
+    const QString pasted = target.isOtherProgram() ? QString() : clipboard.text();
+    if (target.isOtherProgram()) {
+        // The other program pastes its clipboard: what it pastes there is not known here.
+        target.sendShortcut(u'v', SentModifiers{true, false, false});
+        otherProgramTextLost(false);
+    } else if (!pasted.isEmpty()) {
         UndoStep step(*recorder, cursor, EditKind::Paste);
         cursor.insertText(pasted); // a "\n", "\r\n" or "\r" becomes a line break
         textEdited = true;
@@ -695,7 +749,7 @@ Rgb TypingSession::keyColour(int keyIndex) const
     if (lit[size_t(keyIndex)])
         return litColour;
     const bool modeOn = (key.role == KeyRole::Fn && fn) || (key.role == KeyRole::Caps && caps)
-        || (key.role == KeyRole::Shift && shift);
+        || (key.role == KeyRole::Shift && shift) || (key.role == KeyRole::Shortcut && ctrl);
     return modeOn ? modeColour : key.face;
 }
 
@@ -712,24 +766,21 @@ Rgb TypingSession::onControlColour(int keyIndex)
 
 // --- Word completion ---------------------------------------------------------------------------
 
-// The text before a position, enough of it for completion; a line break reads as 10.
+// The text before a position, enough of it for completion; a line break reads as 10. Where the
+// text before another program's caret is not known, a marker stands for it (TextTarget).
 QString TypingSession::textBefore(int position) const
 {
-    const QTextBlock block = doc->findBlock(position);
-    QString before = block.text().left(position - block.position());
-    if (before.size() < completionContextLength && block.previous().isValid())
-        before = block.previous().text().right(completionContextLength) + u'\n' + before;
-    return before.right(completionContextLength);
+    return target.textBefore(position, completionContextLength);
 }
 
 void TypingSession::refreshCandidates()
 {
     QStringList next;
-    if (!cursor.hasSelection()) {
+    if (!cursor.hasSelection() && rules().candidates) {
         const QString before = textBefore(cursor.position());
         if (completionEngine)
             next = completionEngine->candidates(before, caps);
-        if (wordCorrection)
+        if (WordCorrection *const wordCorrection = corrector())
             next = wordCorrection->candidates(before, next, candidateCount);
     }
     if (next != shownCandidates) {
@@ -741,9 +792,9 @@ void TypingSession::refreshCandidates()
 // The character before position was just typed: if it ends a word, that word is learned.
 void TypingSession::learnAfter(int position)
 {
-    if (!completionEngine || position <= 0)
+    if (!completionEngine || position <= 0 || !rules().learns)
         return;
-    QChar typed = doc->characterAt(position - 1);
+    QChar typed = target.document().characterAt(position - 1);
     if (typed == QChar(paragraphSeparator))
         typed = QChar(lineFeed);
     if (!endsWord(typed))
@@ -770,18 +821,27 @@ void TypingSession::pick(int cell)
     const QString word = shownCandidates.value(cell);
     if (word.isEmpty() || (!completionEngine && !wordCorrection) || cursor.hasSelection())
         return;
+    const QString before = textBefore(cursor.position());
+    const CompletionContext context = completionContext(before);
+    // The typed letters are replaced only where they are known to stand before the caret.
+    if (!context.offer || !target.mayReplace(int(context.typed.size())))
+        return;
     emit soundRequested();
     emit candidatePicked(cell);
     if (wordCorrection)
         wordCorrection->forgetLastCorrection();
+    const FieldRules fieldRules = rules();
     std::optional<CompletionEngine::Replacement> replacement;
-    if (completionEngine) {
-        replacement = completionEngine->accept(textBefore(cursor.position()), word);
-    } else if (const CompletionContext context = completionContext(textBefore(cursor.position())); context.offer) {
-        replacement = CompletionEngine::Replacement{context.typed.size(), word + u' '}; // a correction's cell
+    if (completionEngine && fieldRules.learns) {
+        replacement = completionEngine->accept(before, word);
+    } else {
+        // A correction's cell, or a field where nothing is learned.
+        replacement = CompletionEngine::Replacement{context.typed.size(), word + u' '};
     }
     if (!replacement)
         return;
+    if (!fieldRules.spaceAfterCandidate && replacement->text.endsWith(u' '))
+        replacement->text.chop(1);
     // One edit: the typed letters give way to the word and a space (one undo step too).
     {
         UndoStep step(*recorder, cursor, EditKind::Candidate);
@@ -806,6 +866,7 @@ void TypingSession::pick(int cell)
 // key was tapped without a touch).
 void TypingSession::noteLetterTap(int keyIndex)
 {
+    WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return;
     const QPointF point = tapped.pressKey == keyIndex ? tapped.pressPoint : keyCentre(keyIndex);
@@ -816,6 +877,7 @@ void TypingSession::noteLetterTap(int keyIndex)
 // corrections are; anything else typed makes the correction final.
 bool TypingSession::correctionTakesBack(char16_t ch)
 {
+    WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return false;
     if (ch != backSpace || !wordCorrection->undoCorrection(cursor)) {
@@ -841,18 +903,18 @@ bool TypingSession::correctionTakesBack(char16_t ch)
 void TypingSession::setSelection(int anchor, int caret)
 {
     Operation operation(*this);
+    if (target.isOtherProgram())
+        return; // another program's caret stays at the end of what is known of its text
     if (wordCorrection && (anchor != cursor.anchor() || caret != cursor.position()))
         wordCorrection->forgetLastCorrection(); // the caret went elsewhere: the correction stands
-    const int end = doc->characterCount() - 1;
+    const int end = target.document().characterCount() - 1;
     cursor.setPosition(std::clamp(anchor, 0, end));
     cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
 }
 
 QString TypingSession::plainText() const
 {
-    QString text = doc->toRawText();
-    text.replace(QChar(paragraphSeparator), QChar(lineFeed));
-    return text;
+    return target.plainText();
 }
 
 void TypingSession::replaceAll(const QString &text)
@@ -863,7 +925,8 @@ void TypingSession::replaceAll(const QString &text)
         cursor.select(QTextCursor::Document);
         cursor.insertText(text);
     }
-    cursor.setPosition(0);
+    if (!target.isOtherProgram())
+        cursor.setPosition(0); // another program's caret stays behind what it was sent
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
@@ -880,7 +943,12 @@ void TypingSession::insertText(const QString &text)
 void TypingSession::undo()
 {
     Operation operation(*this);
-    doc->undo(&cursor);
+    if (target.isOtherProgram()) {
+        target.sendShortcut(u'z', SentModifiers{true, false, false});
+        otherProgramTextLost(false);
+        return;
+    }
+    target.document().undo(&cursor);
     // The last key's correction is no longer what stands before the caret.
     typing.corrected = false;
     typing.iRestored = false;
@@ -891,30 +959,130 @@ void TypingSession::undo()
 void TypingSession::redo()
 {
     Operation operation(*this);
-    doc->redo(&cursor);
+    if (target.isOtherProgram()) {
+        target.sendShortcut(u'z', SentModifiers{true, true, false});
+        otherProgramTextLost(false);
+        return;
+    }
+    target.document().redo(&cursor);
     typing.corrected = false;
     typing.iRestored = false;
     recorder->interrupt();
     textEdited = true;
 }
 
+// --- Keyboard mode ---------------------------------------------------------------------------
+
 void TypingSession::typeInto(KeyOutput *output)
 {
-    keyOutput = output;
+    Operation operation(*this);
+    target.typeInto(output);
+    otherProgramTextLost(true);
+    relabelKeys(); // Esc, Tab and Ctrl in keyboard mode
 }
 
 void TypingSession::otherProgramFocusChanged()
 {
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    target.startText(true);
+    otherProgramTextLost(true);
+}
+
+void TypingSession::otherProgramCaretMoved()
+{
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    target.startText(false);
+    otherProgramTextLost(false);
+}
+
+// The mirror started again (the target has done that): what the session kept about the text
+// before the caret goes with it.
+void TypingSession::otherProgramTextLost(bool startKnown)
+{
+    Q_UNUSED(startKnown);
+    typing = TypingState{};
+    recorder->interrupt();
+    if (wordCorrection)
+        wordCorrection->newText();
+    textEdited = true;
 }
 
 void TypingSession::setFieldKind(FieldKind kind)
 {
+    if (kind == field)
+        return;
+    Operation operation(*this);
     field = kind;
+    textEdited = true; // the candidates are shown again as the field allows
 }
 
 void TypingSession::setTextBeforeCaret(const QString &text)
 {
-    Q_UNUSED(text);
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    if (target.setTextBeforeCaret(text)) {
+        typing = TypingState{};
+        recorder->interrupt();
+        textEdited = true;
+    }
+}
+
+void TypingSession::onCtrl(int keyIndex)
+{
+    Operation operation(*this);
+    ctrl = !ctrl;
+    changeKey(keyIndex); // its mode colour
+    emit soundRequested();
+    afterTap(keyIndex);
+}
+
+// A key tapped with Ctrl on: a letter or a digit goes out as Ctrl+key, BackSpace and Enter as
+// Ctrl+BackSpace and Ctrl+Return; Ctrl is released. False for the keys Ctrl does not apply to
+// (they type as usual, and Ctrl is released after them).
+bool TypingSession::ctrlKey(const KeyDef &key, int keyIndex)
+{
+    const SentModifiers modifiers{true, shift, false};
+    if (key.role == KeyRole::Letter || (key.typed >= u'0' && key.typed <= u'9')) {
+        target.sendShortcut(key.typed, modifiers);
+    } else if (key.typed == backSpace) {
+        target.sendKey(SentKey::BackSpace, modifiers);
+    } else if (key.typed == lineFeed) {
+        target.sendKey(SentKey::Return, modifiers);
+    } else {
+        ctrl = false;
+        changeKey(keyIndexByRole(KeyRole::Shortcut));
+        return false;
+    }
+    otherProgramTextLost(false);
+    keySent(keyIndex);
+    return true;
+}
+
+void TypingSession::keySent(int keyIndex)
+{
+    emit soundRequested();
+    if (ctrl) {
+        ctrl = false;
+        changeKey(keyIndexByRole(KeyRole::Shortcut));
+    }
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+    afterTap(keyIndex);
+}
+
+WordCorrection *TypingSession::corrector() const
+{
+    return rules().corrects ? wordCorrection : nullptr;
 }
 
 void TypingSession::reset()
@@ -922,10 +1090,9 @@ void TypingSession::reset()
     Operation operation(*this);
     gestures->cancel();
     slideStart = -1;
-    doc->clear();
-    doc->clearUndoRedoStacks();
+    slideSent = 0;
+    target.startText(true);
     recorder->interrupt();
-    cursor = QTextCursor(doc.get());
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
@@ -934,7 +1101,7 @@ void TypingSession::reset()
         litTimer = 0;
     }
     typing = TypingState{};
-    shift = caps = fn = false;
+    shift = caps = fn = ctrl = false;
     lit.fill(false);
     defaultLook.fill(false);
     touch = tapped = Touch{};

@@ -12,6 +12,7 @@
 #include "KeyTable.h"
 #include "PopupLayout.h"
 #include "SessionClock.h"
+#include "TextTarget.h"
 #include "TypingAssistant.h"
 #include "UndoGrouping.h"
 
@@ -77,18 +78,32 @@ public:
     // --- Keyboard mode: typing into another program ----------------------------------------
     // Types into the program that has the focus through `output` instead of the session's own
     // document (nullptr: the note pad, the default). Set before the first key; the session
-    // does not own the output.
+    // does not own the output. The keys then act on that program: Load and Save read "Esc"
+    // and "Tab" and send those keys, Shortcut reads "Ctrl" and is a latch like Shift (the
+    // next letter goes out as Ctrl+letter; Fn + Ctrl opens the Shortcut dialog), Fn's Undo,
+    // Redo, Copy and Paste send Ctrl+Z, Ctrl+Shift+Z, Ctrl+C and Ctrl+V, and a slide on Space
+    // sends Left and Right (with Shift on, Shift+Left and Shift+Right).
     void typeInto(KeyOutput *output);
-    bool typesIntoOtherProgram() const { return keyOutput != nullptr; }
-    // The focus moved in the other program (another window, a click into it, an arrow key):
-    // the text before its caret is no longer known, and a new text starts.
+    bool typesIntoOtherProgram() const { return target.isOtherProgram(); }
+    // The focus moved in the other program (another window or field, a click into it): what
+    // Wendrel typed before is no longer before the caret, and a new text starts (its first
+    // letter a capital, which a BackSpace right after takes back).
     void otherProgramFocusChanged();
-    // What the focused field is (a password field: no learning, no candidates, no correction).
+    // The caret moved in the other program in a way Wendrel cannot follow (a click within the
+    // same field): the text before it is unknown until the focus changes (no capital there,
+    // no word replaced that may go on before what Wendrel typed).
+    void otherProgramCaretMoved();
+    // What the focused field is: see fieldRules() for what each kind allows.
     void setFieldKind(FieldKind kind);
     FieldKind fieldKind() const { return field; }
     // The text before the caret as the other program reports it (an input method's surrounding
-    // text), which then replaces what the session kept of its own typing.
+    // text), which then replaces what the session kept of its own typing. Line breaks as "\n".
     void setTextBeforeCaret(const QString &text);
+    // Whether the text before the other program's caret is known from the start of what the
+    // session keeps (always true for the note pad).
+    bool textBeforeCaretKnown() const { return target.startKnown(); }
+    // What the current field allows (all for the note pad).
+    FieldRules rules() const { return fieldRules(field, target.isOtherProgram()); }
 
     // --- Input ---------------------------------------------------------------------------
     // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
@@ -130,6 +145,8 @@ public:
 
     // --- What views show ----------------------------------------------------------------------
     QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
+    // The caption a key shows with the given modifiers, in keyboard mode or the note pad.
+    static QString keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode);
     // The colour rule: lit colour, the mode colour of an active modifier, else the face.
     // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
     Rgb keyColour(int keyIndex) const;
@@ -142,6 +159,8 @@ public:
     bool shiftOn() const { return shift; }
     bool capsOn() const { return caps; }
     bool fnOn() const { return fn; }
+    // Keyboard mode's Ctrl latch (the Shortcut key there).
+    bool ctrlOn() const { return ctrl; }
     bool upperCaseLabels() const { return upperLabels; }
     const TypingState &typingState() const { return typing; }
     // Inside one of the session's own operations (its edits are not finished yet).
@@ -158,7 +177,7 @@ public:
     TouchKind touchKind(int keyIndex) const;
 
     // --- The text -----------------------------------------------------------------------------
-    QTextDocument *document() const { return doc.get(); }
+    QTextDocument *document() const { return &target.document(); }
     const QTextCursor &textCursor() const { return cursor; }
     int caret() const { return cursor.position(); }
     int anchor() const { return cursor.anchor(); }
@@ -206,6 +225,14 @@ private:
     void relabelKeys();
     void postChar(char16_t ch);
     TypingContext typingContext() const;
+    // Keyboard mode.
+    void onCtrl(int keyIndex);
+    bool ctrlKey(const KeyDef &key, int keyIndex);
+    // A key or shortcut went to the other program: the modifiers are released, as after a key.
+    void keySent(int keyIndex);
+    void otherProgramTextLost(bool startKnown);
+    // Correction as the field allows it (nullptr where it does not).
+    WordCorrection *corrector() const;
     void onLitTimer();
     void changeKey(int keyIndex);
     void refreshCandidates();
@@ -226,12 +253,13 @@ private:
 
     SessionClock &clock;
     Clipboard &clipboard;
-    KeyOutput *keyOutput = nullptr;
     FieldKind field = FieldKind::Unknown;
-    std::unique_ptr<QTextDocument> doc;
-    QTextCursor cursor;
+    // The note pad's document or the mirror of another program's text; cursor is its cursor.
+    TextTarget target;
+    QTextCursor &cursor;
     TypingState typing;
     bool shift = false, caps = false, fn = false;
+    bool ctrl = false; // keyboard mode's Ctrl latch
     bool upperLabels = false;
     bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
@@ -247,6 +275,7 @@ private:
     std::unique_ptr<UndoRecorder> recorder;
     EditKind deletionKind = EditKind::Deletion;
     int slideStart = -1; // where the caret stood when the slide on Space began, -1: no slide
+    int slideSent = 0;   // keyboard mode: arrows sent by the slide, Right positive
     // Holds, the long-press popup and slides on Space.
     std::unique_ptr<GestureHost> gestureHost;
     std::unique_ptr<KeyGestures> gestures;
