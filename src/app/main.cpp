@@ -1,5 +1,6 @@
 #include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
+#include "KeyboardMode.h"
 #include "SessionBusWarmUp.h"
 #include "WaylandKeyboard.h"
 #include "KeyboardArguments.h"
@@ -27,6 +28,13 @@ int main(int argc, char **argv)
     if (early.action != cli::Verdict::Action::Run)
         return cli::actOn(program, early, cli::keyboardUsage());
 
+    // Keyboard mode under a Wayland compositor has a panel of its own (a layer surface); on X11
+    // the toolkit is told to use the X display.
+    if (early.keyboardMode && wendrel::isWaylandSession())
+        wendrel::prepareWaylandKeyboardDisplay();
+    else if (early.keyboardMode && !wendrel::prepareKeyboardModeDisplay())
+        return 1;
+
     // The font configuration is read while the application object connects to the display.
     wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
@@ -36,8 +44,9 @@ int main(int argc, char **argv)
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)
         return cli::actOn(program, late, cli::keyboardUsage());
-    // Keyboard mode under a Wayland compositor: the panel is a layer surface of its own.
-    if (late.keyboard && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return wendrel::runWaylandKeyboard({late.keepShown});
+    if (late.keyboardMode && wendrel::isWaylandSession())
+        return app.runWaylandKeyboardPanel({late.keepShown});
+    if (late.keyboardMode)
+        return app.runKeyboardPanel();
     return app.InitInstance();
 }

@@ -13,6 +13,16 @@ bool isHelp(const QString &argument)
     return argument == QLatin1String("--help") || argument == QLatin1String("-h");
 }
 
+bool isKeyboardMode(const QString &argument)
+{
+    return argument == QLatin1String("--keyboard");
+}
+
+bool isKeepShown(const QString &argument)
+{
+    return argument == QLatin1String("--keep-shown");
+}
+
 bool isVersion(const QString &argument)
 {
     return argument == QLatin1String("--version") || argument == QLatin1String("-v");
@@ -48,12 +58,6 @@ bool isToolkitOption(const QString &argument)
     return toolkitOptionNames().contains(name);
 }
 
-// Keyboard mode's options (see keyboardOptions).
-bool isKeyboardOption(const QString &argument)
-{
-    return argument == QLatin1String("--keyboard") || argument == QLatin1String("--keep-shown");
-}
-
 Verdict refuse(const QString &error)
 {
     return {Verdict::Action::Refuse, error};
@@ -79,28 +83,32 @@ Verdict checkBeforeToolkit(const QStringList &arguments)
     }
     // A word that is not an option may be the value of a toolkit option (-style fusion), so
     // only options are judged here.
+    Verdict verdict;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument)
-            && !isKeyboardOption(argument))
+        if (isKeyboardMode(argument))
+            verdict.keyboardMode = true;
+        else if (isKeepShown(argument))
+            verdict.keepShown = true;
+        else if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument))
             return refuse(refusalOf(argument));
     }
-    return {};
+    return verdict;
 }
 
 Verdict checkAfterToolkit(const QStringList &arguments)
 {
     Verdict verdict;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--keyboard"))
-            verdict.keyboard = true;
-        else if (arguments[i] == QLatin1String("--keep-shown"))
+        if (isKeyboardMode(arguments[i]))
+            verdict.keyboardMode = true;
+        else if (isKeepShown(arguments[i]))
             verdict.keepShown = true;
         else
             return refuse(refusalOf(arguments[i]));
     }
-    if (verdict.keepShown && !verdict.keyboard)
-        return refuse(QStringLiteral("--keep-shown is an option of keyboard mode (--keyboard)"));
+    if (verdict.keepShown && !verdict.keyboardMode)
+        return refuse(QStringLiteral("--keep-shown goes with --keyboard"));
     return verdict;
 }
 
@@ -110,10 +118,11 @@ QString keyboardUsage()
         "Usage: wendrel [OPTION]...\n"
         "On-screen keyboard and note pad with large coloured keys, for touch screens and desktops.\n"
         "\n"
-        "      --keyboard   type into other programs: a keyboard panel at the bottom of the screen\n"
-        "      --keep-shown keyboard mode on Wayland: the panel stays when no text field has the focus\n"
-        "      --keyboard   type into other programs from a panel at the bottom of the screen\n"
-        "      --keep-shown with --keyboard on Wayland: keep the panel shown without a text field\n"
+        "      --keyboard   keyboard mode: a panel along the bottom of the screen that types\n"
+        "                   into the program that has the focus (X11, or Wayland as the\n"
+        "                   input method of sway or phoc), instead of the note pad\n"
+        "      --keep-shown with --keyboard on Wayland: the panel stays shown when no text\n"
+        "                   field has the focus\n"
         "  -h, --help       show this help and exit\n"
         "  -v, --version    show the version and exit\n"
         "\n"

@@ -59,6 +59,26 @@ TEST(KeyboardArguments, WhatTheToolkitLeftIsRefused)
     EXPECT_EQ(checkAfterToolkit(line("-")).error, "unexpected argument '-'");
 }
 
+TEST(KeyboardArguments, KeyboardModeIsAnOptionOfItsOwn)
+{
+    struct Case {
+        QString arguments;
+        bool before, after;
+    } cases[] = {
+        {"", false, false},
+        {"--keyboard", true, true},
+        {"-platform xcb --keyboard", true, true},
+    };
+    for (const Case &c : cases) {
+        const Verdict before = checkBeforeToolkit(line(c.arguments));
+        EXPECT_EQ(before.action, Action::Run) << c.arguments.toStdString();
+        EXPECT_EQ(before.keyboardMode, c.before) << c.arguments.toStdString();
+    }
+    EXPECT_TRUE(checkAfterToolkit(line("--keyboard")).keyboardMode);
+    EXPECT_EQ(checkAfterToolkit(line("--keyboard stray")).error, "unexpected argument 'stray'");
+    EXPECT_EQ(checkBeforeToolkit(line("-keyboard")).error, "unknown option '-keyboard'");
+}
+
 TEST(FormulaArguments, OptionsAndFormulas)
 {
     struct Case {

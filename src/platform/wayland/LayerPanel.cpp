@@ -82,16 +82,18 @@ LayerPanel::LayerPanel(WaylandConnection &connection, QWidget *content, QObject 
     connect(&connection, &WaylandConnection::outputChanged, this, [this] {
         updateGeometry();
         if (layerSurface) {
-            zwlr_layer_surface_v1_set_size(layerSurface, 0, uint32_t(panelGeometry.height));
-            zwlr_layer_surface_v1_set_exclusive_zone(layerSurface, panelGeometry.height);
+            zwlr_layer_surface_v1_set_size(layerSurface, 0, uint32_t(panelGeometry.window.height()));
+            zwlr_layer_surface_v1_set_exclusive_zone(layerSurface, panelGeometry.window.height());
             wl_surface_commit(surface);
         }
     });
     updateGeometry();
     // Qt lays the widget out and sends it events, but never maps a window for it.
     content->setAttribute(Qt::WA_DontShowOnScreen);
-    content->resize(panelGeometry.width, panelGeometry.height);
-    content->show();
+    if (!content->isVisible()) {
+        content->resize(panelGeometry.window.size());
+        content->show();
+    }
     watchTree(content);
     if (connection.seat())
         wl_seat_add_listener(connection.seat(), &seatListener, this);
@@ -112,9 +114,9 @@ LayerPanel::~LayerPanel()
 void LayerPanel::updateGeometry()
 {
     const OutputInfo &output = connection.outputInfo();
-    panelGeometry = PanelGeometry::forOutput(QSize(output.logicalWidth(), output.logicalHeight()));
-    if (content && panelGeometry.width > 0)
-        content->resize(panelGeometry.width, panelGeometry.height);
+    panelGeometry = PanelGeometry::forScreen(QRect(0, 0, output.logicalWidth(), output.logicalHeight()));
+    if (content && panelGeometry.window.width() > 0 && !content->isVisible())
+        content->resize(panelGeometry.window.size());
 }
 
 void LayerPanel::show()
@@ -128,8 +130,8 @@ void LayerPanel::show()
     zwlr_layer_surface_v1_set_anchor(layerSurface, ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
                                                        | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT
                                                        | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_size(layerSurface, 0, uint32_t(panelGeometry.height));
-    zwlr_layer_surface_v1_set_exclusive_zone(layerSurface, panelGeometry.height);
+    zwlr_layer_surface_v1_set_size(layerSurface, 0, uint32_t(panelGeometry.window.height()));
+    zwlr_layer_surface_v1_set_exclusive_zone(layerSurface, panelGeometry.window.height());
     zwlr_layer_surface_v1_set_keyboard_interactivity(layerSurface, 0);
     wl_surface_commit(surface); // the first commit, without a buffer: the compositor configures
     configured = false;
@@ -163,8 +165,8 @@ void LayerPanel::configure(zwlr_layer_surface_v1 *which, uint32_t serial, uint32
     if (which != layerSurface)
         return;
     zwlr_layer_surface_v1_ack_configure(layerSurface, serial);
-    surfaceWidth = width ? int(width) : panelGeometry.width;
-    surfaceHeight = height ? int(height) : panelGeometry.height;
+    surfaceWidth = width ? int(width) : panelGeometry.window.width();
+    surfaceHeight = height ? int(height) : panelGeometry.window.height();
     if (content && content->size() != QSize(surfaceWidth, surfaceHeight))
         content->resize(surfaceWidth, surfaceHeight);
     configured = true;
