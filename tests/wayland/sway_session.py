@@ -135,7 +135,7 @@ class SwaySession:
 
     def screenshot(self, path=None):
         """The output as a QImage-free list of rows: returns the PNG's path."""
-        path = path or os.path.join(self.root, 'shot-%d.png' % time.monotonic_ns())
+        path = path or os.path.join(self.home, 'shot-%d.png' % time.monotonic_ns())
         result = self.run(['grim', path])
         if result.returncode != 0:
             raise RuntimeError('grim: ' + result.stderr)

@@ -31,11 +31,6 @@ const wl_buffer_listener bufferListener = {
     [](void *data, wl_buffer *buffer) { self(data)->bufferReleased(buffer); },
 };
 
-const wl_seat_listener seatListener = {
-    [](void *data, wl_seat *, uint32_t capabilities) { self(data)->seatCapabilities(capabilities); },
-    [](void *, wl_seat *, const char *) {},
-};
-
 const wl_pointer_listener pointerListener = {
     [](void *data, wl_pointer *, uint32_t, wl_surface *surface, wl_fixed_t x, wl_fixed_t y) {
         self(data)->pointerEnter(surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
@@ -95,8 +90,8 @@ LayerPanel::LayerPanel(WaylandConnection &connection, QWidget *content, QObject 
         content->show();
     }
     watchTree(content);
-    if (connection.seat())
-        wl_seat_add_listener(connection.seat(), &seatListener, this);
+    connect(&connection, &WaylandConnection::seatCapabilitiesChanged, this, &LayerPanel::seatCapabilities);
+    seatCapabilities(connection.seatCapabilities());
 }
 
 LayerPanel::~LayerPanel()

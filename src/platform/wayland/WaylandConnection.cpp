@@ -53,6 +53,11 @@ const wl_output_listener outputListener = {
 #endif
 };
 
+const wl_seat_listener seatListener = {
+    [](void *data, wl_seat *, uint32_t capabilities) { self(data)->seatAnnounced(capabilities); },
+    [](void *, wl_seat *, const char *) {},
+};
+
 template <typename T>
 T *bind(wl_registry *registry, uint32_t name, const wl_interface *interface, uint32_t offered, uint32_t wanted)
 {
@@ -109,7 +114,11 @@ void WaylandConnection::announce(wl_registry *reg, uint32_t name, const char *in
     if (is(wl_compositor_interface) && !globals.compositor)
         globals.compositor = bind<wl_compositor>(reg, name, &wl_compositor_interface, version, 4);
     else if (is(wl_seat_interface) && !globals.seat)
+    {
         globals.seat = bind<wl_seat>(reg, name, &wl_seat_interface, version, 5);
+        // Its devices are announced once now and again when they change.
+        wl_seat_add_listener(globals.seat, &seatListener, this);
+    }
     else if (is(wl_shm_interface) && !globals.shm)
         globals.shm = bind<wl_shm>(reg, name, &wl_shm_interface, version, 1);
     else if (is(wl_output_interface) && !globals.output) {
@@ -126,6 +135,12 @@ void WaylandConnection::announce(wl_registry *reg, uint32_t name, const char *in
     else if (is(zwlr_virtual_pointer_manager_v1_interface) && !globals.virtualPointerManager)
         globals.virtualPointerManager = bind<zwlr_virtual_pointer_manager_v1>(
             reg, name, &zwlr_virtual_pointer_manager_v1_interface, version, 1);
+}
+
+void WaylandConnection::seatAnnounced(uint32_t seatCapabilities)
+{
+    capabilities = seatCapabilities;
+    emit seatCapabilitiesChanged(capabilities);
 }
 
 void WaylandConnection::outputGeometry(int transform) { outputState.transform = transform; }

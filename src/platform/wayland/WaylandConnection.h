@@ -50,6 +50,8 @@ public:
     wl_shm *shm() const { return globals.shm; }
     wl_output *output() const { return globals.output; }
     const OutputInfo &outputInfo() const { return outputState; }
+    // The seat's devices (WL_SEAT_CAPABILITY_POINTER, _KEYBOARD, _TOUCH), as last announced.
+    uint32_t seatCapabilities() const { return capabilities; }
     zwlr_layer_shell_v1 *layerShell() const { return globals.layerShell; }
     zwp_input_method_manager_v2 *inputMethodManager() const { return globals.inputMethodManager; }
     zwp_virtual_keyboard_manager_v1 *virtualKeyboardManager() const { return globals.virtualKeyboardManager; }
@@ -63,6 +65,8 @@ public:
 signals:
     // The output's size or scale changed.
     void outputChanged();
+    // The seat gained or lost a pointer, a keyboard or a touch screen.
+    void seatCapabilitiesChanged(uint32_t capabilities);
     // The connection broke (the compositor ended): nothing more can be sent.
     void lost();
 
@@ -83,6 +87,7 @@ public:
     void outputMode(int width, int height);
     void outputScale(int scale);
     void outputDone();
+    void seatAnnounced(uint32_t seatCapabilities);
 
 private:
     void readEvents();
@@ -92,6 +97,7 @@ private:
     wl_registry *registry = nullptr;
     Globals globals;
     OutputInfo outputState;
+    uint32_t capabilities = 0;
     std::unique_ptr<QSocketNotifier> notifier;
 };
 
