@@ -67,6 +67,13 @@ void prepareWaylandKeyboardDisplay()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "wayland");
+    // The panel and the dialogs are painted in shared memory: without this, Qt's Wayland
+    // plugin loads EGL and the Mesa drivers (some 50 MB resident) for nothing. The programs
+    // the Fn keys start do not inherit the choice.
+    if (!qEnvironmentVariableIsSet("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION")) {
+        qputenv("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION", "none");
+        keepFromStartedPrograms(QStringLiteral("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION"));
+    }
 }
 
 int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillHook fillNewStartMenu)
