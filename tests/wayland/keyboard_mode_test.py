@@ -213,6 +213,18 @@ def main():
         check(session.focused() == 'wendrel-qt-field', 'the focus stayed in the Qt field')
         qt.close()
         stop(wendrel)
+
+        # A compositor without the layer shell and the input method (weston): keyboard mode says
+        # which protocols are missing and ends with status 1.
+        weston = session.spawn(['weston', '--backend=headless-backend.so', '--socket=wendrel-weston', '--idle-time=0'],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists(os.path.join(session.runtime, 'wendrel-weston')), 10)
+        refused = session.run([WENDREL, '--keyboard'], env={'WAYLAND_DISPLAY': 'wendrel-weston'}, timeout=30)
+        check(refused.returncode == 1 and 'zwlr_layer_shell_v1' in refused.stderr
+              and 'zwp_input_method_manager_v2' in refused.stderr,
+              'under weston, --keyboard names the missing protocols and ends with status 1 (%d: %s)'
+              % (refused.returncode, refused.stderr.strip()))
+        weston.terminate()
     finally:
         session.stop()
     if failures:
