@@ -13,6 +13,9 @@ command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/
 # of typing errors is measured against.
 command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
+# wvkbd and squeekboard likewise, only as the Wayland keyboards that keyboard mode is measured against.
+command -v apt-get >/dev/null && ! dpkg -s wvkbd squeekboard >/dev/null 2>&1 &&
+  $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y wvkbd squeekboard >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
   completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench wendrel-tap

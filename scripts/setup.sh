@@ -11,6 +11,7 @@ packages=(
   dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
   debhelper dpkg-dev lintian appstream desktop-file-utils man-db ccache git
   qemu-system-x86 busybox-static kmod python3-evdev e2fsprogs dmsetup
+  libwayland-dev libwayland-bin wayland-protocols sway foot grim gir1.2-gtk-3.0
 )
 
 missing=()
