@@ -132,6 +132,13 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
 
     QObject::connect(&widget, &KeyboardPanel::exitRequested, &panel, [&] { real.programEnd.exit(0); });
     QObject::connect(&connection, &WaylandConnection::lost, &panel, [&] { real.programEnd.exit(1); });
+    // Another keyboard (squeekboard, wvkbd) already is the seat's input method.
+    QObject::connect(&inputMethod, &InputMethod::unavailable, &panel, [&] {
+        std::fputs("wendrel: another input method already serves this seat; end it (squeekboard, for "
+                   "example) and start wendrel --keyboard again\n",
+                   stderr);
+        real.programEnd.exit(1);
+    });
     QObject::connect(&panel, &LayerPanel::closed, &panel, [&] { real.programEnd.exit(0); });
     EndSignals endSignals({SIGTERM, SIGHUP, SIGINT});
     QObject::connect(&endSignals, &EndSignals::received, &panel, [&] { real.programEnd.exit(0); });

@@ -79,6 +79,20 @@ TEST(KeyboardArguments, KeyboardModeIsAnOptionOfItsOwn)
     EXPECT_EQ(checkBeforeToolkit(line("-keyboard")).error, "unknown option '-keyboard'");
 }
 
+// --keep-shown: keyboard mode's panel on Wayland stays without a text field; alone it means nothing.
+TEST(KeyboardArguments, KeepShownGoesWithKeyboardMode)
+{
+    const Verdict both = checkAfterToolkit(line("--keep-shown --keyboard"));
+    EXPECT_EQ(both.action, Action::Run);
+    EXPECT_TRUE(both.keyboardMode);
+    EXPECT_TRUE(both.keepShown);
+    EXPECT_FALSE(checkAfterToolkit(line("--keyboard")).keepShown);
+    EXPECT_EQ(checkBeforeToolkit(line("--keyboard --keep-shown")).action, Action::Run);
+    const Verdict alone = checkAfterToolkit(line("--keep-shown"));
+    EXPECT_EQ(alone.action, Action::Refuse);
+    EXPECT_EQ(alone.error, "--keep-shown goes with --keyboard");
+}
+
 TEST(FormulaArguments, OptionsAndFormulas)
 {
     struct Case {

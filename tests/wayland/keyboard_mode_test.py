@@ -152,6 +152,9 @@ def main():
         four = (70.5, 116.5)
         long_press(tapper, session, four, popup_cells(four)['€'])
         check(field.wait_text('The é€') == 'The é€', 'accented letter and euro sign arrive (got %r)' % field.text())
+        # The input method deletes bytes of UTF-8: € is three, é two.
+        tapper.type(['BackSpace', 'BackSpace'], 0.15)
+        check(field.wait_text('The ') == 'The ', 'two BackSpaces take back the euro sign and the é (got %r)' % field.text())
 
         # A window without a text field takes the focus: the panel goes, and comes back with the field.
         button = Receiver(session, gtk + ['--button', '--app-id', 'wendrel-gtk-button'], 'wendrel-gtk-button')
