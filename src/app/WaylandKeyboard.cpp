@@ -6,12 +6,14 @@
 #include "LayerPanel.h"
 #include "PanelDesktop.h"
 #include "PopupView.h"
+#include "SettingsCommands.h"
 #include "TypingSession.h"
 #include "VirtualKeyboard.h"
 #include "WaylandConnection.h"
 #include "WaylandKeyOutput.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <csignal>
 #include <cstdio>
 
@@ -117,10 +119,25 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
         panel.show();
     });
     QObject::connect(&inputMethod, &InputMethod::stateChanged, &panel, followField);
+    // "Keep the keyboard shown": the command line's --keep-shown, or the box in Options, whose
+    // choice is kept in keyboard-mode.ini beside config.dat.
+    QSettings stored(widget.settings().settingsFolder() + QStringLiteral("/keyboard-mode.ini"), QSettings::IniFormat);
+    bool keepShown = options.keepShown || stored.value(QStringLiteral("keepShown"), false).toBool();
+    widget.settings().offerKeepShown([&] { return keepShown; }, [&](bool chosen) {
+        keepShown = chosen;
+        stored.setValue(QStringLiteral("keepShown"), chosen);
+        stored.sync();
+        if (stored.status() != QSettings::NoError)
+            qWarning("wendrel: could not keep the choice in %s", qUtf8Printable(stored.fileName()));
+        if (keepShown)
+            panel.show();
+        else if (!inputMethod.isActive())
+            panel.hide();
+    });
     QObject::connect(&inputMethod, &InputMethod::deactivated, &panel, [&] {
         session.otherProgramFocusChanged();
         session.setFieldKind(FieldKind::Unknown);
-        if (!options.keepShown)
+        if (!keepShown)
             panel.hide();
     });
     QObject::connect(&output, &WaylandKeyOutput::fieldTextChanged, &panel, [&](const QString &text) {
@@ -143,7 +160,7 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
     EndSignals endSignals({SIGTERM, SIGHUP, SIGINT});
     QObject::connect(&endSignals, &EndSignals::received, &panel, [&] { real.programEnd.exit(0); });
 
-    if (options.keepShown)
+    if (keepShown)
         panel.show();
     return QCoreApplication::exec();
 }

@@ -39,6 +39,7 @@ public:
     TypingSession &session() const { return *typing; }
     KeyboardView &keyboardView() const { return *view; }
     WordCompletion &wordCompletion() const { return *completion; }
+    SettingsCommands &settings() const { return *settingsCommands; }
     const PanelGeometry &geometryOnScreen() const { return placed; }
 
     // KeyboardFrame: around a dialog, the focus is remembered and given back.

@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QCheckBox;
+class QVBoxLayout;
 
 namespace wendrel {
 
@@ -23,6 +24,10 @@ public:
     QCheckBox *lightCheck() const { return light; }
     QCheckBox *completionCheck() const { return completion; }
     QCheckBox *correctionCheck() const { return correction; }
+    // A box of keyboard mode's own (keep the panel shown, on Wayland), below the others; nullptr
+    // when not asked for. Its setting is kept apart from config.dat by whoever asks for it.
+    QCheckBox *addKeepShownBox(bool checked);
+    QCheckBox *keepShownCheck() const { return keepShown; }
 
 private:
     void onSoundChoice(int index);
@@ -32,6 +37,8 @@ private:
     QCheckBox *light;
     QCheckBox *completion;
     QCheckBox *correction;
+    QCheckBox *keepShown = nullptr;
+    QVBoxLayout *rows = nullptr;
 };
 
 } // namespace wendrel

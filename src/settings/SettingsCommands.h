@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 
 namespace wendrel {
 
@@ -38,6 +39,9 @@ public:
     quint8 lightFlag() const;
     quint8 completionFlag() const { return completion; }
     quint8 correctionFlag() const { return correction; }
+    // Keyboard mode on Wayland: the Options dialog also offers "Keep the keyboard shown", read
+    // from `current` when it opens and handed to `chosen` when it closes.
+    void offerKeepShown(std::function<bool()> current, std::function<void(bool)> chosen);
 
 signals:
     // The Options dialog switched word completion on or off.
@@ -57,6 +61,8 @@ private:
     int sound = 1;          // 0 = no sound, 1 to 5
     quint8 completion = 0;  // 1 = word completion on
     quint8 correction = 0;  // 1 = typing errors corrected from the taps
+    std::function<bool()> keepShownNow;
+    std::function<void(bool)> keepShownChosen;
 };
 
 } // namespace wendrel

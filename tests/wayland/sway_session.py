@@ -39,7 +39,8 @@ KEYS = {
 
 
 class SwaySession:
-    def __init__(self, width=720, height=1280):
+    def __init__(self, width=720, height=1280, scale=1):
+        """width, height: the output's logical size; scale: its scale factor."""
         self.width, self.height = width, height
         self.root = tempfile.mkdtemp(prefix='wendrel-sway-')
         os.chmod(self.root, 0o755)
@@ -55,7 +56,7 @@ class SwaySession:
             self.ids = (nobody.pw_uid, nobody.pw_gid)
         config = os.path.join(self.root, 'sway.conf')
         with open(config, 'w') as f:
-            f.write(f'output HEADLESS-1 resolution {width}x{height} position 0 0\n'
+            f.write(f'output HEADLESS-1 resolution {width * scale}x{height * scale} scale {scale} position 0 0\n'
                     'focus_follows_mouse no\n'
                     'default_border none\n'
                     'seat * hide_cursor 0\n')
