@@ -97,7 +97,8 @@ private:
 };
 
 TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
-    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor())
+    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor()),
+      faces(clock, [this](const QList<int> &keys) { emit keysChanged(keys); })
 {
     recorder = std::make_unique<UndoRecorder>(target.document());
     gestureHost = std::make_unique<GestureHost>(*this);
@@ -105,16 +106,11 @@ TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject 
     // Edits made by others (the window's text area typed on with a physical keyboard) are
     // noticed here: completion learns from them too.
     connect(&target.document(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i)
-        captions[i] = keyCaption(table[i], false, false, false);
 }
 
 TypingSession::~TypingSession()
 {
     gestures.reset(); // its timers first
-    if (litTimer)
-        clock.cancel(litTimer);
     disconnect(&target.document(), nullptr, this, nullptr);
 }
 
@@ -183,8 +179,7 @@ void TypingSession::press(QPointF point)
     pressShown = touch.pressKey >= 0;
     if (touch.pressKey >= 0) {
         // A pressed push button becomes the default button, as on the handheld.
-        defaultLook[size_t(touch.pressKey)] = true;
-        changeKey(touch.pressKey);
+        faces.setDefaultLook(touch.pressKey);
     }
     gestures->press(point);
 }
@@ -449,7 +444,7 @@ void TypingSession::onKeyTapped(int keyIndex)
 
 void TypingSession::command(SessionCommand::Kind kind, int keyIndex, const QString &keyName, const QString &caption)
 {
-    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? captions[size_t(keyIndex)] : caption});
+    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? faces.caption(keyIndex) : caption});
 }
 
 void TypingSession::letterKey(const KeyDef &key, int keyIndex)
@@ -547,34 +542,14 @@ void TypingSession::typeChar(char16_t ch)
         onFn();
 }
 
-QString TypingSession::keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode)
+KeyModes TypingSession::keyModes() const
 {
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (keyboardMode && !fnOn) {
-        // Load and Save act on the note pad's own text; in keyboard mode they send Esc and Tab.
-        switch (key.role) {
-        case KeyRole::Load: return QStringLiteral("Esc");
-        case KeyRole::Save: return QStringLiteral("Tab");
-        case KeyRole::Shortcut: return QStringLiteral("Ctrl");
-        default: break;
-        }
-    }
-    return keyCaption(key, upperCaseLabels, shiftOn, fnOn);
+    return KeyModes{upperLabels, shift, caps, fn, ctrl, target.isOtherProgram()};
 }
 
 void TypingSession::relabelKeys()
 {
-    QList<int> changed;
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        QString next = keyCaptionFor(int(i), upperLabels, shift, fn, target.isOtherProgram());
-        if (next != captions[i]) {
-            captions[i] = std::move(next);
-            changed.append(int(i));
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.relabel(keyModes());
 }
 
 void TypingSession::showLowerCaseLabels()
@@ -704,66 +679,25 @@ void TypingSession::pasteClipboard()
 
 // --- Looks -----------------------------------------------------------------------------------
 
-void TypingSession::changeKey(int keyIndex)
-{
-    emit keysChanged({keyIndex});
-}
-
 void TypingSession::clearDefaultStyle(int keyIndex)
 {
-    if (keyIndex < 0 || keyIndex >= keyCount || !defaultLook[size_t(keyIndex)])
-        return;
-    defaultLook[size_t(keyIndex)] = false;
-    changeKey(keyIndex);
+    faces.clearDefaultLook(keyIndex);
 }
 
 void TypingSession::afterTap(int keyIndex)
 {
-    clearDefaultStyle(keyIndex);
-    if (lightOn && keyTable()[size_t(keyIndex)].lights) {
-        lit[size_t(keyIndex)] = true;
-        // Timer 1 restarts: all keys lit together go dark together, after the last of them.
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-        changeKey(keyIndex);
-    }
-}
-
-void TypingSession::onLitTimer()
-{
-    litTimer = 0;
-    QList<int> changed;
-    for (int i = 0; i < keyCount; ++i) {
-        if (lit[size_t(i)]) {
-            lit[size_t(i)] = false;
-            defaultLook[size_t(i)] = false;
-            changed.append(i);
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.clearDefaultLook(keyIndex);
+    faces.light(keyIndex);
 }
 
 Rgb TypingSession::keyColour(int keyIndex) const
 {
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (lit[size_t(keyIndex)])
-        return litColour;
-    const bool modeOn = (key.role == KeyRole::Fn && fn) || (key.role == KeyRole::Caps && caps)
-        || (key.role == KeyRole::Shift && shift) || (key.role == KeyRole::Shortcut && ctrl);
-    return modeOn ? modeColour : key.face;
+    return faces.colour(keyIndex, keyModes());
 }
 
 Rgb TypingSession::onControlColour(int keyIndex)
 {
-    // A lit key drawn again (the window uncovered) stays lit 65 ms from this drawing.
-    if (lit[size_t(keyIndex)]) {
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-    }
-    return keyColour(keyIndex);
+    return faces.colourAsPainted(keyIndex, keyModes());
 }
 
 // --- Word completion ---------------------------------------------------------------------------
@@ -1102,22 +1036,12 @@ void TypingSession::reset()
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
-    if (litTimer) {
-        clock.cancel(litTimer);
-        litTimer = 0;
-    }
     typing = TypingState{};
     shift = caps = fn = ctrl = false;
-    lit.fill(false);
-    defaultLook.fill(false);
     touch = tapped = Touch{};
     pressShown = false;
     upperLabels = false;
-    relabelKeys();
-    QList<int> all;
-    for (int i = 0; i < keyCount; ++i)
-        all.append(i);
-    emit keysChanged(all);
+    faces.reset(keyModes());
 }
 
 } // namespace wendrel

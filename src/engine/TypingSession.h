@@ -7,6 +7,7 @@
 // The text lives in a QTextDocument (the window's text area shows the same document) and is
 // edited only through QTextCursor, so that the document's undo stack sees every edit and no
 // edit copies the whole text. Positions are the document's: a line break counts one.
+#include "KeyFaces.h"
 #include "KeyGestures.h"
 #include "KeyOutput.h"
 #include "KeyTable.h"
@@ -56,7 +57,7 @@ class TypingSession : public QObject {
     Q_OBJECT
 public:
     static constexpr int keyCount = 66;
-    static constexpr int litMs = 65; // timer 1: how long a tapped key stays lit
+    static constexpr int litMs = KeyFaces::litMs;
     static constexpr int candidateCount = 3;
 
     TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent = nullptr);
@@ -64,8 +65,8 @@ public:
 
     // --- Options -------------------------------------------------------------------------
     // Visual response: a tapped key is lit for a moment (on at start, as in a fresh config).
-    void setLightFlag(bool on) { lightOn = on; }
-    bool lightFlag() const { return lightOn; }
+    void setLightFlag(bool on) { faces.setLightFlag(on); }
+    bool lightFlag() const { return faces.lightFlag(); }
     // Word completion's engine, or nullptr when completion is off. The session does not own
     // it; candidates are computed after each change while it is set.
     void setCompletion(CompletionEngine *engine);
@@ -144,18 +145,18 @@ public:
     void afterTap(int keyIndex);
 
     // --- What views show ----------------------------------------------------------------------
-    QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
-    // The caption a key shows with the given modifiers, in keyboard mode or the note pad.
-    static QString keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode);
+    QString caption(int keyIndex) const { return faces.caption(keyIndex); }
     // The colour rule: lit colour, the mode colour of an active modifier, else the face.
     // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
     Rgb keyColour(int keyIndex) const;
     Rgb onControlColour(int keyIndex);
-    bool isLit(int keyIndex) const { return lit[size_t(keyIndex)]; }
-    bool hasDefaultLook(int keyIndex) const { return defaultLook[size_t(keyIndex)]; }
+    bool isLit(int keyIndex) const { return faces.isLit(keyIndex); }
+    bool hasDefaultLook(int keyIndex) const { return faces.hasDefaultLook(keyIndex); }
     // The key drawn pressed: the touch is down and still on the key it went down on.
     int pressedKey() const;
-    bool isLitTimerRunning() const { return litTimer != 0; }
+    bool isLitTimerRunning() const { return faces.isLitTimerRunning(); }
+    // The modes as the key faces follow them.
+    KeyModes keyModes() const;
     bool shiftOn() const { return shift; }
     bool capsOn() const { return caps; }
     bool fnOn() const { return fn; }
@@ -233,8 +234,7 @@ private:
     void otherProgramTextLost(bool startKnown);
     // Correction as the field allows it (nullptr where it does not).
     WordCorrection *corrector() const;
-    void onLitTimer();
-    void changeKey(int keyIndex);
+    void changeKey(int keyIndex) { faces.changed(keyIndex); }
     void refreshCandidates();
     void noteLetterTap(int keyIndex);
     bool correctionTakesBack(char16_t ch);
@@ -261,12 +261,9 @@ private:
     bool shift = false, caps = false, fn = false;
     bool ctrl = false; // keyboard mode's Ctrl latch
     bool upperLabels = false;
-    bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
-    std::array<QString, keyCount> captions;
-    std::array<bool, keyCount> lit{};
-    std::array<bool, keyCount> defaultLook{};
-    int litTimer = 0; // clock id, 0 when not running
+    // Captions, lit keys, default looks and colours.
+    KeyFaces faces;
     Touch touch, tapped;
     bool pressShown = false;
     CompletionEngine *completionEngine = nullptr;
