@@ -148,92 +148,57 @@ void TypingSession::setCorrection(WordCorrection *correction)
 
 int TypingSession::keyAt(QPointF point)
 {
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        const KeyRect &r = table[i].rect;
-        if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
-            return int(i);
-    }
-    return -1;
+    return KeyTouches::keyAt(point);
 }
 
 QPointF TypingSession::keyCentre(int keyIndex)
 {
-    const KeyRect &r = keyTable()[size_t(keyIndex)].rect;
-    // The Enter key reaches past the layout's right edge: its centre is still inside.
-    return QPointF(r.x + r.width / 2.0, r.y + r.height / 2.0);
-}
-
-int TypingSession::pressedKey() const
-{
-    return touch.down && pressShown ? touch.pressKey : -1;
+    return KeyTouches::keyCentre(keyIndex);
 }
 
 void TypingSession::press(QPointF point)
 {
     Operation operation(*this);
     gestures->abandon(); // a touch still down ends without a tap
-    if (touch.down && pressShown && touch.pressKey >= 0)
-        changeKey(touch.pressKey);
-    touch = Touch{point, clock.now(), keyAt(point), point, clock.now(), true};
-    pressShown = touch.pressKey >= 0;
-    if (touch.pressKey >= 0) {
-        // A pressed push button becomes the default button, as on the handheld.
-        faces.setDefaultLook(touch.pressKey);
-    }
+    touches.press(point);
     gestures->press(point);
 }
 
 void TypingSession::move(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    // Like a push button, the key shows pressed only while the touch is on it.
-    const bool onKey = touch.pressKey >= 0 && keyAt(point) == touch.pressKey;
-    if (onKey != pressShown) {
-        pressShown = onKey;
-        changeKey(touch.pressKey);
-    }
+    touches.move(point);
     gestures->move(point);
 }
 
 void TypingSession::release(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    touch.down = false;
-    const int key = touch.pressKey;
-    if (key >= 0 && pressShown)
-        changeKey(key);
-    pressShown = false;
+    touches.release(point);
     // A touch that was no hold, popup or slide ends in tapAt().
     gestures->release(point);
 }
 
 void TypingSession::cancelTouch()
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.down = false;
-    if (touch.pressKey >= 0 && pressShown)
-        changeKey(touch.pressKey);
-    pressShown = false;
+    touches.cancel();
     gestures->abandon();
 }
 
 // An ordinary touch ended: a press and a release on the same key is a tap of that key.
 void TypingSession::tapAt(QPointF releasePoint)
 {
+    const Touch &touch = touches.current();
     const int key = touch.pressKey;
     if (key >= 0 && keyAt(releasePoint) == key) {
-        tapped = touch;
+        touches.tapped();
         onKeyTapped(key);
     } else if (key < 0 && keyAt(releasePoint) < 0 && corrector() && !fn && !cursor.hasSelection()
                && WordCorrection::isNearLetters(touch.pressPoint)) {
@@ -271,7 +236,7 @@ TouchKind TypingSession::touchKind(int keyIndex) const
 void TypingSession::typeAlternate(int keyIndex, const QString &text)
 {
     Operation operation(*this);
-    tapped = touch;
+    touches.tapped();
     for (const QChar ch : text)
         typeChar(ch.unicode());
     afterTap(keyIndex);
@@ -357,7 +322,7 @@ void TypingSession::endCaretSlide()
     slideSent = 0;
     // The slide typed nothing; the Space key loses its pressed look, and a Shift used to
     // select is released, as a typed character would release it.
-    clearDefaultStyle(touch.pressKey);
+    clearDefaultStyle(touches.current().pressKey);
     if (shift)
         onShift();
     emit focusRequested();
@@ -805,6 +770,7 @@ void TypingSession::noteLetterTap(int keyIndex)
     WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return;
+    const Touch &tapped = touches.lastTap();
     const QPointF point = tapped.pressKey == keyIndex ? tapped.pressPoint : keyCentre(keyIndex);
     wordCorrection->noteTap(point, textBefore(cursor.position()), true);
 }
@@ -1038,8 +1004,7 @@ void TypingSession::reset()
         wordCorrection->newText();
     typing = TypingState{};
     shift = caps = fn = ctrl = false;
-    touch = tapped = Touch{};
-    pressShown = false;
+    touches.reset();
     upperLabels = false;
     faces.reset(keyModes());
 }

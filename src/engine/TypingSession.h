@@ -9,6 +9,7 @@
 // edit copies the whole text. Positions are the document's: a line break counts one.
 #include "KeyFaces.h"
 #include "KeyGestures.h"
+#include "KeyTouches.h"
 #include "KeyOutput.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
@@ -41,16 +42,6 @@ struct SessionCommand {
     int keyIndex = -1; // the tapped key, in keyTable()
     QString keyName;   // Program: "0A" to "0Z" (Fn + letter), "1A" to "1Z" (Fn + Shift + letter)
     QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
-};
-
-// One touch, from press to release, in layout coordinates and session time.
-struct Touch {
-    QPointF pressPoint;
-    qint64 pressTime = 0;
-    int pressKey = -1;   // key under the press, -1 for none
-    QPointF point;       // where it is now (or was released)
-    qint64 time = 0;
-    bool down = false;   // between press and release
 };
 
 class TypingSession : public QObject {
@@ -123,8 +114,8 @@ public:
     // The key under a layout point, as an index of keyTable(); -1 outside every key.
     static int keyAt(QPointF layoutPoint);
     static QPointF keyCentre(int keyIndex);
-    const Touch &currentTouch() const { return touch; }
-    const Touch &lastTap() const { return tapped; }
+    const Touch &currentTouch() const { return touches.current(); }
+    const Touch &lastTap() const { return touches.lastTap(); }
 
     // --- Key dispatch and the handlers -----------------------------------------------------
     void onKeyTapped(int keyIndex);
@@ -153,7 +144,7 @@ public:
     bool isLit(int keyIndex) const { return faces.isLit(keyIndex); }
     bool hasDefaultLook(int keyIndex) const { return faces.hasDefaultLook(keyIndex); }
     // The key drawn pressed: the touch is down and still on the key it went down on.
-    int pressedKey() const;
+    int pressedKey() const { return touches.pressedKey(); }
     bool isLitTimerRunning() const { return faces.isLitTimerRunning(); }
     // The modes as the key faces follow them.
     KeyModes keyModes() const;
@@ -264,8 +255,8 @@ private:
     WordCorrection *wordCorrection = nullptr;
     // Captions, lit keys, default looks and colours.
     KeyFaces faces;
-    Touch touch, tapped;
-    bool pressShown = false;
+    // The touch now down and the last tap.
+    KeyTouches touches{clock, faces};
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
     // Undo steps as a person thinks of them; the kind of the BackSpace being typed.
