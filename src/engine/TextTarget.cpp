@@ -18,17 +18,6 @@ QString rawText(const QTextDocument &doc)
     return text;
 }
 
-// Characters as a BackSpace deletes them: a surrogate pair is one.
-int codePoints(QStringView text)
-{
-    int count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++count;
-    }
-    return count;
-}
-
 } // namespace
 
 FieldRules fieldRules(FieldKind kind, bool otherProgram)
@@ -116,9 +105,8 @@ void TextTarget::flush()
     // A surrogate pair is deleted and typed whole.
     if (common > 0 && sent[common - 1].isHighSurrogate())
         --common;
-    const int deletions = codePoints(QStringView(sent).sliced(common));
-    if (deletions > 0)
-        out->deleteBefore(deletions);
+    if (sent.size() > common)
+        out->deleteTextBefore(sent.sliced(common));
     if (text.size() > common)
         out->sendText(text.sliced(common));
     sent = text;
