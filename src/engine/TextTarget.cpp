@@ -61,15 +61,22 @@ TextTarget::~TextTarget() = default;
 void TextTarget::typeInto(KeyOutput *output)
 {
     out = output;
+    // Another program undoes its own edits (Ctrl+Z): the mirror keeps no undo steps.
+    doc->setUndoRedoEnabled(out == nullptr);
     startText(true);
 }
 
 void TextTarget::startText(bool startKnown)
 {
-    if (!doc->isEmpty())
+    // An empty mirror stays as it is: this may run inside one of the session's edits (a
+    // BackSpace with nothing before the caret), whose edit block is still open.
+    if (!doc->isEmpty()) {
         doc->clear();
-    doc->clearUndoRedoStacks();
-    textCursor = QTextCursor(doc.get());
+        doc->clearUndoRedoStacks();
+        textCursor = QTextCursor(doc.get());
+    } else if (doc->isUndoRedoEnabled()) {
+        doc->clearUndoRedoStacks();
+    }
     known = startKnown;
     sent.clear();
     sentRevision = doc->revision();
