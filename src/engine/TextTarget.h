@@ -21,8 +21,10 @@
 #include "KeyOutput.h"
 #include "TypingAssistant.h"
 
+#include <QPointer>
 #include <QString>
 #include <QTextCursor>
+#include <climits>
 #include <memory>
 
 class QTextDocument;
@@ -102,12 +104,17 @@ public:
     QString plainText() const;
 
 private:
+    class ChangeTracker;
+
     std::unique_ptr<QTextDocument> doc;
     QTextCursor textCursor;
     KeyOutput *out = nullptr;
     bool known = true;
     QString sent;        // what the program holds before its caret, as far as it is known
     int sentRevision = -1;
+    // Where the first edit since the last flush began (INT_MAX: none), as the tracker sees it.
+    int changedFrom = INT_MAX;
+    QPointer<ChangeTracker> tracker;
 };
 
 } // namespace wendrel
