@@ -1,13 +1,18 @@
 #pragma once
-// The typing engine: one typing session's text, caret and selection, the modifiers and the
-// relabelling of keys, the typing assistant, the formula key, the lit keys and word
-// completion's hook, without a widget. The keyboard window, wendrel-type and the tests drive
-// it with touches and taps in the 240 x 320 layout and show what it tells them.
+// The typing engine: key dispatch for one typing session (the modifiers, the typing
+// assistant, the formula key, Copy and Paste, word completion's and correction's hooks, and
+// keyboard mode's keys), without a widget. The keyboard window, the keyboard panel,
+// wendrel-type and the tests drive it with touches and taps in the 240 x 320 layout and show
+// what it tells them. Around it: KeyFaces (captions, lit keys, colours), KeyTouches (the touch
+// on the keys), KeyGestures (holds, popups, slides) and the TextTarget it types into.
 //
-// The text lives in a QTextDocument (the window's text area shows the same document) and is
-// edited only through QTextCursor, so that the document's undo stack sees every edit and no
-// edit copies the whole text. Positions are the document's: a line break counts one.
+// The text lives in a QTextDocument (the note pad's text area shows the same document; for
+// another program it is the mirror of the text before its caret) and is edited only through
+// QTextCursor, so that the document's undo stack sees every edit and no edit copies the whole
+// text. Positions are the document's: a line break counts one.
+#include "KeyFaces.h"
 #include "KeyGestures.h"
+#include "KeyTouches.h"
 #include "KeyOutput.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
@@ -22,7 +27,6 @@
 #include <QRectF>
 #include <QStringList>
 #include <QTextCursor>
-#include <array>
 #include <memory>
 
 class QTextDocument;
@@ -42,21 +46,11 @@ struct SessionCommand {
     QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
 };
 
-// One touch, from press to release, in layout coordinates and session time.
-struct Touch {
-    QPointF pressPoint;
-    qint64 pressTime = 0;
-    int pressKey = -1;   // key under the press, -1 for none
-    QPointF point;       // where it is now (or was released)
-    qint64 time = 0;
-    bool down = false;   // between press and release
-};
-
 class TypingSession : public QObject {
     Q_OBJECT
 public:
     static constexpr int keyCount = 66;
-    static constexpr int litMs = 65; // timer 1: how long a tapped key stays lit
+    static constexpr int litMs = KeyFaces::litMs;
     static constexpr int candidateCount = 3;
 
     TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent = nullptr);
@@ -64,8 +58,8 @@ public:
 
     // --- Options -------------------------------------------------------------------------
     // Visual response: a tapped key is lit for a moment (on at start, as in a fresh config).
-    void setLightFlag(bool on) { lightOn = on; }
-    bool lightFlag() const { return lightOn; }
+    void setLightFlag(bool on) { faces.setLightFlag(on); }
+    bool lightFlag() const { return faces.lightFlag(); }
     // Word completion's engine, or nullptr when completion is off. The session does not own
     // it; candidates are computed after each change while it is set.
     void setCompletion(CompletionEngine *engine);
@@ -122,8 +116,8 @@ public:
     // The key under a layout point, as an index of keyTable(); -1 outside every key.
     static int keyAt(QPointF layoutPoint);
     static QPointF keyCentre(int keyIndex);
-    const Touch &currentTouch() const { return touch; }
-    const Touch &lastTap() const { return tapped; }
+    const Touch &currentTouch() const { return touches.current(); }
+    const Touch &lastTap() const { return touches.lastTap(); }
 
     // --- Key dispatch and the handlers -----------------------------------------------------
     void onKeyTapped(int keyIndex);
@@ -144,18 +138,18 @@ public:
     void afterTap(int keyIndex);
 
     // --- What views show ----------------------------------------------------------------------
-    QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
-    // The caption a key shows with the given modifiers, in keyboard mode or the note pad.
-    static QString keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode);
+    QString caption(int keyIndex) const { return faces.caption(keyIndex); }
     // The colour rule: lit colour, the mode colour of an active modifier, else the face.
     // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
     Rgb keyColour(int keyIndex) const;
     Rgb onControlColour(int keyIndex);
-    bool isLit(int keyIndex) const { return lit[size_t(keyIndex)]; }
-    bool hasDefaultLook(int keyIndex) const { return defaultLook[size_t(keyIndex)]; }
+    bool isLit(int keyIndex) const { return faces.isLit(keyIndex); }
+    bool hasDefaultLook(int keyIndex) const { return faces.hasDefaultLook(keyIndex); }
     // The key drawn pressed: the touch is down and still on the key it went down on.
-    int pressedKey() const;
-    bool isLitTimerRunning() const { return litTimer != 0; }
+    int pressedKey() const { return touches.pressedKey(); }
+    bool isLitTimerRunning() const { return faces.isLitTimerRunning(); }
+    // The modes as the key faces follow them.
+    KeyModes keyModes() const;
     bool shiftOn() const { return shift; }
     bool capsOn() const { return caps; }
     bool fnOn() const { return fn; }
@@ -230,11 +224,12 @@ private:
     bool ctrlKey(const KeyDef &key, int keyIndex);
     // A key or shortcut went to the other program: the modifiers are released, as after a key.
     void keySent(int keyIndex);
-    void otherProgramTextLost(bool startKnown);
+    // The other program's text before the caret started again (TextTarget::startText): what
+    // the session kept about it goes too.
+    void otherProgramTextLost();
     // Correction as the field allows it (nullptr where it does not).
     WordCorrection *corrector() const;
-    void onLitTimer();
-    void changeKey(int keyIndex);
+    void changeKey(int keyIndex) { faces.changed(keyIndex); }
     void refreshCandidates();
     void noteLetterTap(int keyIndex);
     bool correctionTakesBack(char16_t ch);
@@ -261,14 +256,11 @@ private:
     bool shift = false, caps = false, fn = false;
     bool ctrl = false; // keyboard mode's Ctrl latch
     bool upperLabels = false;
-    bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
-    std::array<QString, keyCount> captions;
-    std::array<bool, keyCount> lit{};
-    std::array<bool, keyCount> defaultLook{};
-    int litTimer = 0; // clock id, 0 when not running
-    Touch touch, tapped;
-    bool pressShown = false;
+    // Captions, lit keys, default looks and colours.
+    KeyFaces faces;
+    // The touch now down and the last tap.
+    KeyTouches touches{clock, faces};
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
     // Undo steps as a person thinks of them; the kind of the BackSpace being typed.
