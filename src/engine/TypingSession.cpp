@@ -141,8 +141,10 @@ void TypingSession::setCompletion(CompletionEngine *engine)
 void TypingSession::setCorrection(WordCorrection *correction)
 {
     wordCorrection = correction;
-    if (wordCorrection)
+    if (wordCorrection) {
         wordCorrection->newText(); // taps of a word begun before are not known
+        wordCorrection->setLearning(rules().learns);
+    }
     refreshCandidates();
 }
 
@@ -977,6 +979,8 @@ void TypingSession::typeInto(KeyOutput *output)
 {
     Operation operation(*this);
     target.typeInto(output);
+    if (wordCorrection)
+        wordCorrection->setLearning(rules().learns);
     otherProgramTextLost(true);
     relabelKeys(); // Esc, Tab and Ctrl in keyboard mode
 }
@@ -1019,6 +1023,8 @@ void TypingSession::setFieldKind(FieldKind kind)
         return;
     Operation operation(*this);
     field = kind;
+    if (wordCorrection)
+        wordCorrection->setLearning(rules().learns);
     textEdited = true; // the candidates are shown again as the field allows
 }
 

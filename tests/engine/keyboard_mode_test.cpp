@@ -281,3 +281,61 @@ TEST(KeyboardModeNotePad, TheNotePadLearnsAsBefore)
     EXPECT_NE(engine.learned().find(QStringLiteral("zyx")), nullptr);
     EXPECT_EQ(script.session().caption(keyIndexByRole(KeyRole::Load)), "Load");
 }
+
+// Correction of typing errors with the English model, as the program uses it.
+class KeyboardCorrection : public KeyboardMode {
+protected:
+    KeyboardCorrection()
+    {
+        EXPECT_TRUE(engine->isAvailable()) << engine->unavailableReason().toStdString();
+        session().setCorrection(&correction);
+    }
+    std::unique_ptr<CompletionEngine> engine = CompletionEngine::create(QStringLiteral(WENDREL_MODEL_FILE));
+    WordCorrection correction{*engine, std::make_shared<const Dictionary>(Dictionary::builtIn())};
+};
+
+TEST_F(KeyboardCorrection, ACorrectionIsSentAndTakenBack)
+{
+    run("key t|key g|key e|key Space");
+    EXPECT_EQ(output.log(), "text:T|text:g|text:e|delete:2|text:he ");
+    EXPECT_EQ(output.fieldText(), "The ");
+    output.clearLog();
+    run("key BackSpace");
+    EXPECT_EQ(output.log(), "delete:3|text:ge ");
+    EXPECT_EQ(output.fieldText(), "Tge ");
+}
+
+TEST_F(KeyboardCorrection, WhereNothingIsCorrected)
+{
+    const struct {
+        const char *name;
+        FieldKind kind;
+        QString events;
+        QString field;
+    } cases[] = {
+        {"a text field", FieldKind::Text, "key t|key g|key e|key Space", "The "},
+        {"an unknown field", FieldKind::Unknown, "key t|key g|key e|key Space", "The "},
+        {"a password field", FieldKind::Password, "key t|key g|key e|key Space", "tge "},
+        {"a terminal", FieldKind::Terminal, "key t|key g|key e|key Space", "tge "},
+        {"a web address", FieldKind::Url, "key t|key g|key e|key .", "tge."},
+        {"a word that may go on before what is known", FieldKind::Text, "key Save|key t|key g|key e|key Space", "tge "},
+        {"a word after a space typed since", FieldKind::Text, "key Save|key Space|key t|key g|key e|key Space", " the "},
+    };
+    for (const auto &c : cases) {
+        fresh();
+        session().setFieldKind(c.kind);
+        run(c.events);
+        EXPECT_EQ(output.fieldText(), c.field) << c.name;
+    }
+}
+
+TEST_F(KeyboardCorrection, AWordTakenBackTwiceIsNotLearnedWhereNothingIsLearned)
+{
+    session().setFieldKind(FieldKind::Unknown);
+    for (int i = 0; i < 2; ++i) {
+        fresh();
+        run("key t|key g|key e|key Space|key BackSpace");
+        EXPECT_EQ(output.fieldText(), "Tge ");
+    }
+    EXPECT_EQ(engine->learned().find(QStringLiteral("tge")), nullptr);
+}
