@@ -66,7 +66,7 @@ class Desktop:
         os.environ["DISPLAY"] = display
         os.environ["LC_ALL"] = "C.UTF-8"
         self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-        self.start(["openbox", "--config-file", "/dev/null"])
+        self.start(["openbox"])
         wait_for("openbox", lambda: subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
                                                    capture_output=True, text=True).stdout.count("window id"))
         self.keys, self.cells = {}, {}
@@ -102,23 +102,28 @@ class Desktop:
         output = os.path.join(self.folder, name)
         process = self.start(["/usr/bin/python3", os.path.join(HERE, "text_receiver.py"), output] + list(options))
         wait_for("the receiver's file", lambda: os.path.exists(output))
-        window = wait_for("the receiver focused", lambda: self.focused_pid_window(process.pid))
+        window = wait_for("the receiver's window", lambda: subprocess.run(
+            ["xdotool", "search", "--name", "^%s$" % name], capture_output=True, text=True).stdout.split())[0]
+        wait_for("the receiver focused", lambda: activated(window))
         return process, output, window
 
-    def focused_pid_window(self, pid):
-        try:
-            window = xdotool("getwindowfocus")
-            return window if xdotool("getwindowpid", window) == str(pid) else None
-        except subprocess.CalledProcessError:
-            return None
-
     def start_wendrel(self):
-        config = os.path.join(self.folder, "config", "wendrel")
-        os.makedirs(config, exist_ok=True)
-        with open(os.path.join(config, "config.dat"), "w") as settings:
+        # A program run from its build folder keeps its settings beside itself: a folder of its
+        # own here, the program copied and its data files linked.
+        built = os.path.dirname(os.path.abspath(self.wendrel_program))
+        bin_folder = os.path.join(self.folder, "bin")
+        os.makedirs(bin_folder)
+        for name in os.listdir(built):
+            source = os.path.join(built, name)
+            if name == os.path.basename(self.wendrel_program):
+                shutil.copy2(source, bin_folder)
+            elif os.path.isfile(source) and not name.endswith(".dat"):
+                os.symlink(source, os.path.join(bin_folder, name))
+        with open(os.path.join(bin_folder, "config.dat"), "w") as settings:
             settings.write("0111")  # no sound, visual response, completion and correction on
         self.log = os.path.join(self.folder, "wendrel.log")
-        self.wendrel = self.start([self.wendrel_program, "--keyboard"], stderr=open(self.log, "w"), env=dict(
+        program = os.path.join(bin_folder, os.path.basename(self.wendrel_program))
+        self.wendrel = self.start([program, "--keyboard"], stderr=open(self.log, "w"), env=dict(
             os.environ, XDG_CONFIG_HOME=os.path.join(self.folder, "config"), XDG_DATA_HOME=self.data,
             XDG_STATE_HOME=os.path.join(self.folder, "state")))
         wait_for("the panel", lambda: subprocess.run(["xdotool", "search", "--name", "Wendrel Keyboard"],
@@ -174,6 +179,15 @@ class Desktop:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
+def activated(window):
+    """Whether the window has the focus; if not, a click into it (a window manager may keep a new
+    window from taking the focus from the one the user last typed into)."""
+    if xdotool("getwindowfocus") == window:
+        return True
+    subprocess.run(["xdotool", "mousemove", "--window", window, "50", "50", "click", "1"], capture_output=True)
+    return False
+
+
 def read(path):
     with open(path, encoding="utf-8") as f:
         return f.read()
@@ -187,6 +201,20 @@ def arrives(path, wanted, timeout=5.0):
 
 
 def check_sender(desktop):
+    # xterm: the characters reach a terminal program through its tty.
+    terminal_out = os.path.join(desktop.folder, "xterm.txt")
+    xterm = desktop.start(["xterm", "-u8", "-T", "TerminalReceiver", "-e", "sh", "-c",
+                           "stty -echo; cat > '%s'" % terminal_out])
+    window = wait_for("xterm's window", lambda: subprocess.run(["xdotool", "search", "--name", "TerminalReceiver"],
+                                                               capture_output=True, text=True).stdout.split())[0]
+    wait_for("xterm focused", lambda: activated(window))
+    time.sleep(0.3)
+    subprocess.run([desktop.sender, ASCII + "éł€", "key:Return"], check=True, capture_output=True)
+    arrives(terminal_out, ASCII + "éł€\n")
+    print("PASS: the sender types ASCII and the euro sign into xterm", flush=True)
+    xterm.terminate()
+    xterm.wait()
+
     text = ASCII + POPUP_LETTERS + "€😀"
     xdotool("key", "Caps_Lock")
     process, output, window = desktop.receiver("sender.txt")
@@ -202,16 +230,6 @@ def check_sender(desktop):
     process.terminate()
     process.wait()
 
-    # xterm: the characters reach a terminal program through its tty.
-    terminal_out = os.path.join(desktop.folder, "xterm.txt")
-    xterm = desktop.start(["xterm", "-u8", "-e", "sh", "-c", "stty -echo; cat > '%s'" % terminal_out])
-    wait_for("xterm focused", lambda: desktop.focused_pid_window(xterm.pid))
-    time.sleep(0.3)
-    subprocess.run([desktop.sender, ASCII + "éł€", "key:Return"], check=True, capture_output=True)
-    arrives(terminal_out, ASCII + "éł€\n")
-    print("PASS: the sender types ASCII and the euro sign into xterm", flush=True)
-    xterm.terminate()
-    xterm.wait()
 
 
 def check_panel(desktop):
@@ -235,6 +253,7 @@ def check_panel(desktop):
     expect("the focus after %d characters tapped" % taps_before, xdotool("getwindowfocus"), window)
     for ch in POPUP_LETTERS[::5] + "€":
         desktop.type_char(ch)
+        time.sleep(0.3)
         text += ch
     arrives(output, text)
     expect("the focus after the popups", xdotool("getwindowfocus"), window)

@@ -31,7 +31,7 @@ def on_key(widget, event):
     return False
 
 
-window = Gtk.Window(title="Receiver")
+window = Gtk.Window(title=os.path.basename(output))  # the window found by this name
 window.set_default_size(500, 200)
 window.move(0, 0)
 if multi_line:
