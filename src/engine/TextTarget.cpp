@@ -18,17 +18,6 @@ QString rawText(const QTextDocument &doc)
     return text;
 }
 
-// Characters as a BackSpace deletes them: a surrogate pair is one.
-int codePoints(QStringView text)
-{
-    int count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
-            ++count;
-    }
-    return count;
-}
-
 } // namespace
 
 FieldRules fieldRules(FieldKind kind, bool otherProgram)
@@ -72,15 +61,22 @@ TextTarget::~TextTarget() = default;
 void TextTarget::typeInto(KeyOutput *output)
 {
     out = output;
+    // Another program undoes its own edits (Ctrl+Z): the mirror keeps no undo steps.
+    doc->setUndoRedoEnabled(out == nullptr);
     startText(true);
 }
 
 void TextTarget::startText(bool startKnown)
 {
-    if (!doc->isEmpty())
+    // An empty mirror stays as it is: this may run inside one of the session's edits (a
+    // BackSpace with nothing before the caret), whose edit block is still open.
+    if (!doc->isEmpty()) {
         doc->clear();
-    doc->clearUndoRedoStacks();
-    textCursor = QTextCursor(doc.get());
+        doc->clearUndoRedoStacks();
+        textCursor = QTextCursor(doc.get());
+    } else if (doc->isUndoRedoEnabled()) {
+        doc->clearUndoRedoStacks();
+    }
     known = startKnown;
     sent.clear();
     sentRevision = doc->revision();
@@ -116,9 +112,8 @@ void TextTarget::flush()
     // A surrogate pair is deleted and typed whole.
     if (common > 0 && sent[common - 1].isHighSurrogate())
         --common;
-    const int deletions = codePoints(QStringView(sent).sliced(common));
-    if (deletions > 0)
-        out->deleteBefore(deletions);
+    if (sent.size() > common)
+        out->deleteTextBefore(sent.sliced(common));
     if (text.size() > common)
         out->sendText(text.sliced(common));
     sent = text;

@@ -97,7 +97,8 @@ private:
 };
 
 TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
-    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor())
+    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor()),
+      faces(clock, [this](const QList<int> &keys) { emit keysChanged(keys); })
 {
     recorder = std::make_unique<UndoRecorder>(target.document());
     gestureHost = std::make_unique<GestureHost>(*this);
@@ -105,16 +106,11 @@ TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject 
     // Edits made by others (the window's text area typed on with a physical keyboard) are
     // noticed here: completion learns from them too.
     connect(&target.document(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i)
-        captions[i] = keyCaption(table[i], false, false, false);
 }
 
 TypingSession::~TypingSession()
 {
     gestures.reset(); // its timers first
-    if (litTimer)
-        clock.cancel(litTimer);
     disconnect(&target.document(), nullptr, this, nullptr);
 }
 
@@ -152,93 +148,57 @@ void TypingSession::setCorrection(WordCorrection *correction)
 
 int TypingSession::keyAt(QPointF point)
 {
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        const KeyRect &r = table[i].rect;
-        if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
-            return int(i);
-    }
-    return -1;
+    return KeyTouches::keyAt(point);
 }
 
 QPointF TypingSession::keyCentre(int keyIndex)
 {
-    const KeyRect &r = keyTable()[size_t(keyIndex)].rect;
-    // The Enter key reaches past the layout's right edge: its centre is still inside.
-    return QPointF(r.x + r.width / 2.0, r.y + r.height / 2.0);
-}
-
-int TypingSession::pressedKey() const
-{
-    return touch.down && pressShown ? touch.pressKey : -1;
+    return KeyTouches::keyCentre(keyIndex);
 }
 
 void TypingSession::press(QPointF point)
 {
     Operation operation(*this);
     gestures->abandon(); // a touch still down ends without a tap
-    if (touch.down && pressShown && touch.pressKey >= 0)
-        changeKey(touch.pressKey);
-    touch = Touch{point, clock.now(), keyAt(point), point, clock.now(), true};
-    pressShown = touch.pressKey >= 0;
-    if (touch.pressKey >= 0) {
-        // A pressed push button becomes the default button, as on the handheld.
-        defaultLook[size_t(touch.pressKey)] = true;
-        changeKey(touch.pressKey);
-    }
+    touches.press(point);
     gestures->press(point);
 }
 
 void TypingSession::move(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    // Like a push button, the key shows pressed only while the touch is on it.
-    const bool onKey = touch.pressKey >= 0 && keyAt(point) == touch.pressKey;
-    if (onKey != pressShown) {
-        pressShown = onKey;
-        changeKey(touch.pressKey);
-    }
+    touches.move(point);
     gestures->move(point);
 }
 
 void TypingSession::release(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    touch.down = false;
-    const int key = touch.pressKey;
-    if (key >= 0 && pressShown)
-        changeKey(key);
-    pressShown = false;
+    touches.release(point);
     // A touch that was no hold, popup or slide ends in tapAt().
     gestures->release(point);
 }
 
 void TypingSession::cancelTouch()
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.down = false;
-    if (touch.pressKey >= 0 && pressShown)
-        changeKey(touch.pressKey);
-    pressShown = false;
+    touches.cancel();
     gestures->abandon();
 }
 
 // An ordinary touch ended: a press and a release on the same key is a tap of that key.
 void TypingSession::tapAt(QPointF releasePoint)
 {
+    const Touch &touch = touches.current();
     const int key = touch.pressKey;
     if (key >= 0 && keyAt(releasePoint) == key) {
-        tapped = touch;
+        touches.tapped();
         onKeyTapped(key);
     } else if (key < 0 && keyAt(releasePoint) < 0 && corrector() && !fn && !cursor.hasSelection()
                && WordCorrection::isNearLetters(touch.pressPoint)) {
@@ -276,7 +236,7 @@ TouchKind TypingSession::touchKind(int keyIndex) const
 void TypingSession::typeAlternate(int keyIndex, const QString &text)
 {
     Operation operation(*this);
-    tapped = touch;
+    touches.tapped();
     for (const QChar ch : text)
         typeChar(ch.unicode());
     afterTap(keyIndex);
@@ -362,7 +322,7 @@ void TypingSession::endCaretSlide()
     slideSent = 0;
     // The slide typed nothing; the Space key loses its pressed look, and a Shift used to
     // select is released, as a typed character would release it.
-    clearDefaultStyle(touch.pressKey);
+    clearDefaultStyle(touches.current().pressKey);
     if (shift)
         onShift();
     emit focusRequested();
@@ -449,7 +409,7 @@ void TypingSession::onKeyTapped(int keyIndex)
 
 void TypingSession::command(SessionCommand::Kind kind, int keyIndex, const QString &keyName, const QString &caption)
 {
-    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? captions[size_t(keyIndex)] : caption});
+    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? faces.caption(keyIndex) : caption});
 }
 
 void TypingSession::letterKey(const KeyDef &key, int keyIndex)
@@ -547,34 +507,14 @@ void TypingSession::typeChar(char16_t ch)
         onFn();
 }
 
-QString TypingSession::keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode)
+KeyModes TypingSession::keyModes() const
 {
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (keyboardMode && !fnOn) {
-        // Load and Save act on the note pad's own text; in keyboard mode they send Esc and Tab.
-        switch (key.role) {
-        case KeyRole::Load: return QStringLiteral("Esc");
-        case KeyRole::Save: return QStringLiteral("Tab");
-        case KeyRole::Shortcut: return QStringLiteral("Ctrl");
-        default: break;
-        }
-    }
-    return keyCaption(key, upperCaseLabels, shiftOn, fnOn);
+    return KeyModes{upperLabels, shift, caps, fn, ctrl, target.isOtherProgram()};
 }
 
 void TypingSession::relabelKeys()
 {
-    QList<int> changed;
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        QString next = keyCaptionFor(int(i), upperLabels, shift, fn, target.isOtherProgram());
-        if (next != captions[i]) {
-            captions[i] = std::move(next);
-            changed.append(int(i));
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.relabel(keyModes());
 }
 
 void TypingSession::showLowerCaseLabels()
@@ -704,66 +644,25 @@ void TypingSession::pasteClipboard()
 
 // --- Looks -----------------------------------------------------------------------------------
 
-void TypingSession::changeKey(int keyIndex)
-{
-    emit keysChanged({keyIndex});
-}
-
 void TypingSession::clearDefaultStyle(int keyIndex)
 {
-    if (keyIndex < 0 || keyIndex >= keyCount || !defaultLook[size_t(keyIndex)])
-        return;
-    defaultLook[size_t(keyIndex)] = false;
-    changeKey(keyIndex);
+    faces.clearDefaultLook(keyIndex);
 }
 
 void TypingSession::afterTap(int keyIndex)
 {
-    clearDefaultStyle(keyIndex);
-    if (lightOn && keyTable()[size_t(keyIndex)].lights) {
-        lit[size_t(keyIndex)] = true;
-        // Timer 1 restarts: all keys lit together go dark together, after the last of them.
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-        changeKey(keyIndex);
-    }
-}
-
-void TypingSession::onLitTimer()
-{
-    litTimer = 0;
-    QList<int> changed;
-    for (int i = 0; i < keyCount; ++i) {
-        if (lit[size_t(i)]) {
-            lit[size_t(i)] = false;
-            defaultLook[size_t(i)] = false;
-            changed.append(i);
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.clearDefaultLook(keyIndex);
+    faces.light(keyIndex);
 }
 
 Rgb TypingSession::keyColour(int keyIndex) const
 {
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (lit[size_t(keyIndex)])
-        return litColour;
-    const bool modeOn = (key.role == KeyRole::Fn && fn) || (key.role == KeyRole::Caps && caps)
-        || (key.role == KeyRole::Shift && shift) || (key.role == KeyRole::Shortcut && ctrl);
-    return modeOn ? modeColour : key.face;
+    return faces.colour(keyIndex, keyModes());
 }
 
 Rgb TypingSession::onControlColour(int keyIndex)
 {
-    // A lit key drawn again (the window uncovered) stays lit 65 ms from this drawing.
-    if (lit[size_t(keyIndex)]) {
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-    }
-    return keyColour(keyIndex);
+    return faces.colourAsPainted(keyIndex, keyModes());
 }
 
 // --- Word completion ---------------------------------------------------------------------------
@@ -871,6 +770,7 @@ void TypingSession::noteLetterTap(int keyIndex)
     WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return;
+    const Touch &tapped = touches.lastTap();
     const QPointF point = tapped.pressKey == keyIndex ? tapped.pressPoint : keyCentre(keyIndex);
     wordCorrection->noteTap(point, textBefore(cursor.position()), true);
 }
@@ -1102,22 +1002,11 @@ void TypingSession::reset()
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
-    if (litTimer) {
-        clock.cancel(litTimer);
-        litTimer = 0;
-    }
     typing = TypingState{};
     shift = caps = fn = ctrl = false;
-    lit.fill(false);
-    defaultLook.fill(false);
-    touch = tapped = Touch{};
-    pressShown = false;
+    touches.reset();
     upperLabels = false;
-    relabelKeys();
-    QList<int> all;
-    for (int i = 0; i < keyCount; ++i)
-        all.append(i);
-    emit keysChanged(all);
+    faces.reset(keyModes());
 }
 
 } // namespace wendrel

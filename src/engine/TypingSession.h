@@ -7,7 +7,9 @@
 // The text lives in a QTextDocument (the window's text area shows the same document) and is
 // edited only through QTextCursor, so that the document's undo stack sees every edit and no
 // edit copies the whole text. Positions are the document's: a line break counts one.
+#include "KeyFaces.h"
 #include "KeyGestures.h"
+#include "KeyTouches.h"
 #include "KeyOutput.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
@@ -42,21 +44,11 @@ struct SessionCommand {
     QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
 };
 
-// One touch, from press to release, in layout coordinates and session time.
-struct Touch {
-    QPointF pressPoint;
-    qint64 pressTime = 0;
-    int pressKey = -1;   // key under the press, -1 for none
-    QPointF point;       // where it is now (or was released)
-    qint64 time = 0;
-    bool down = false;   // between press and release
-};
-
 class TypingSession : public QObject {
     Q_OBJECT
 public:
     static constexpr int keyCount = 66;
-    static constexpr int litMs = 65; // timer 1: how long a tapped key stays lit
+    static constexpr int litMs = KeyFaces::litMs;
     static constexpr int candidateCount = 3;
 
     TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent = nullptr);
@@ -64,8 +56,8 @@ public:
 
     // --- Options -------------------------------------------------------------------------
     // Visual response: a tapped key is lit for a moment (on at start, as in a fresh config).
-    void setLightFlag(bool on) { lightOn = on; }
-    bool lightFlag() const { return lightOn; }
+    void setLightFlag(bool on) { faces.setLightFlag(on); }
+    bool lightFlag() const { return faces.lightFlag(); }
     // Word completion's engine, or nullptr when completion is off. The session does not own
     // it; candidates are computed after each change while it is set.
     void setCompletion(CompletionEngine *engine);
@@ -122,8 +114,8 @@ public:
     // The key under a layout point, as an index of keyTable(); -1 outside every key.
     static int keyAt(QPointF layoutPoint);
     static QPointF keyCentre(int keyIndex);
-    const Touch &currentTouch() const { return touch; }
-    const Touch &lastTap() const { return tapped; }
+    const Touch &currentTouch() const { return touches.current(); }
+    const Touch &lastTap() const { return touches.lastTap(); }
 
     // --- Key dispatch and the handlers -----------------------------------------------------
     void onKeyTapped(int keyIndex);
@@ -144,18 +136,18 @@ public:
     void afterTap(int keyIndex);
 
     // --- What views show ----------------------------------------------------------------------
-    QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
-    // The caption a key shows with the given modifiers, in keyboard mode or the note pad.
-    static QString keyCaptionFor(int keyIndex, bool upperCaseLabels, bool shiftOn, bool fnOn, bool keyboardMode);
+    QString caption(int keyIndex) const { return faces.caption(keyIndex); }
     // The colour rule: lit colour, the mode colour of an active modifier, else the face.
     // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
     Rgb keyColour(int keyIndex) const;
     Rgb onControlColour(int keyIndex);
-    bool isLit(int keyIndex) const { return lit[size_t(keyIndex)]; }
-    bool hasDefaultLook(int keyIndex) const { return defaultLook[size_t(keyIndex)]; }
+    bool isLit(int keyIndex) const { return faces.isLit(keyIndex); }
+    bool hasDefaultLook(int keyIndex) const { return faces.hasDefaultLook(keyIndex); }
     // The key drawn pressed: the touch is down and still on the key it went down on.
-    int pressedKey() const;
-    bool isLitTimerRunning() const { return litTimer != 0; }
+    int pressedKey() const { return touches.pressedKey(); }
+    bool isLitTimerRunning() const { return faces.isLitTimerRunning(); }
+    // The modes as the key faces follow them.
+    KeyModes keyModes() const;
     bool shiftOn() const { return shift; }
     bool capsOn() const { return caps; }
     bool fnOn() const { return fn; }
@@ -233,8 +225,7 @@ private:
     void otherProgramTextLost(bool startKnown);
     // Correction as the field allows it (nullptr where it does not).
     WordCorrection *corrector() const;
-    void onLitTimer();
-    void changeKey(int keyIndex);
+    void changeKey(int keyIndex) { faces.changed(keyIndex); }
     void refreshCandidates();
     void noteLetterTap(int keyIndex);
     bool correctionTakesBack(char16_t ch);
@@ -261,14 +252,11 @@ private:
     bool shift = false, caps = false, fn = false;
     bool ctrl = false; // keyboard mode's Ctrl latch
     bool upperLabels = false;
-    bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
-    std::array<QString, keyCount> captions;
-    std::array<bool, keyCount> lit{};
-    std::array<bool, keyCount> defaultLook{};
-    int litTimer = 0; // clock id, 0 when not running
-    Touch touch, tapped;
-    bool pressShown = false;
+    // Captions, lit keys, default looks and colours.
+    KeyFaces faces;
+    // The touch now down and the last tap.
+    KeyTouches touches{clock, faces};
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
     // Undo steps as a person thinks of them; the kind of the BackSpace being typed.

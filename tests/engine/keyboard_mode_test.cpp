@@ -190,6 +190,25 @@ TEST_F(KeyboardMode, TheTextBeforeTheCaretReportedByTheProgram)
     EXPECT_EQ(output.log(), "key:Tab|text: |text:i|delete:1|text:I ");
 }
 
+// A character outside the Basic Multilingual Plane is one character to delete.
+TEST_F(KeyboardMode, ASurrogatePairIsDeletedWhole)
+{
+    struct Deletions : RecordingOutput {
+        void deleteTextBefore(const QString &deleted) override
+        {
+            texts.append(deleted);
+            RecordingOutput::deleteTextBefore(deleted);
+        }
+        QStringList texts;
+    } deletions;
+    session().typeInto(&deletions);
+    session().setTextBeforeCaret(QStringLiteral("a\U0001F600"));
+    run("key BackSpace|key BackSpace");
+    EXPECT_EQ(deletions.log(), "delete:1|delete:1");
+    EXPECT_EQ(deletions.texts, QStringList({QStringLiteral("\U0001F600"), QStringLiteral("a")}));
+    session().typeInto(&output);
+}
+
 // Word completion: a candidate replaces the typed letters from the first that changes.
 class KeyboardCompletion : public KeyboardMode {
 protected:
