@@ -103,7 +103,7 @@ class Desktop:
         process = self.start(["/usr/bin/python3", os.path.join(HERE, "text_receiver.py"), output] + list(options))
         wait_for("the receiver's file", lambda: os.path.exists(output))
         window = wait_for("the receiver's window", lambda: subprocess.run(
-            ["xdotool", "search", "--name", "^%s$" % name], capture_output=True, text=True).stdout.split())[0]
+            ["xdotool", "search", "--onlyvisible", "--name", "^%s$" % name], capture_output=True, text=True).stdout.split())[0]
         wait_for("the receiver focused", lambda: activated(window))
         return process, output, window
 
@@ -205,7 +205,7 @@ def check_sender(desktop):
     terminal_out = os.path.join(desktop.folder, "xterm.txt")
     xterm = desktop.start(["xterm", "-u8", "-T", "TerminalReceiver", "-e", "sh", "-c",
                            "stty -echo; cat > '%s'" % terminal_out])
-    window = wait_for("xterm's window", lambda: subprocess.run(["xdotool", "search", "--name", "TerminalReceiver"],
+    window = wait_for("xterm's window", lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "TerminalReceiver"],
                                                                capture_output=True, text=True).stdout.split())[0]
     wait_for("xterm focused", lambda: activated(window))
     time.sleep(0.3)
