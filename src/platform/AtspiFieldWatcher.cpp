@@ -9,12 +9,41 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 
+namespace {
+// An accessible object as AT-SPI names it: the bus name of its program and its object path.
+struct AccessibleRef {
+    QString service;
+    QDBusObjectPath path;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const AccessibleRef &ref)
+{
+    argument.beginStructure();
+    argument << ref.service << ref.path;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, AccessibleRef &ref)
+{
+    argument.beginStructure();
+    argument >> ref.service >> ref.path;
+    argument.endStructure();
+    return argument;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(AccessibleRef)
+
 namespace wendrel {
 
 namespace {
 const QString connectionName = QStringLiteral("wendrel-field-watcher");
 const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+constexpr uint activeState = 1;   // ATSPI_STATE_ACTIVE
 constexpr uint focusedState = 12; // ATSPI_STATE_FOCUSED
+// How many objects of the active window are looked at for the focused one at start.
+constexpr int searchLimit = 2000;
 } // namespace
 
 FieldKind fieldKindOfRole(uint role)
@@ -66,9 +95,63 @@ bool AtspiFieldWatcher::start()
     QDBusMessage listen = QDBusMessage::createMethodCall(
         QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry"),
         QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
-    listen << QStringLiteral("object:state-changed:focused") << QStringList() << bus->baseService();
-    bus->asyncCall(listen);
+    // Every program's focus events (a program's bus name in the last argument would narrow
+    // them to that program).
+    listen << QStringLiteral("object:state-changed:focused") << QStringList() << QString();
+    bus->asyncCall(listen);    findFocusedObject();
     return connected;
+}
+
+QList<std::pair<QString, QString>> AtspiFieldWatcher::childrenOf(const QString &service, const QString &path)
+{
+    QList<std::pair<QString, QString>> children;
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, accessibleInterface, QStringLiteral("GetChildren"));
+    const QDBusMessage reply = bus->call(call, QDBus::Block, 500);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return children;
+    const QDBusArgument argument = reply.arguments().first().value<QDBusArgument>();
+    QList<AccessibleRef> refs;
+    argument >> refs;
+    for (const AccessibleRef &ref : refs)
+        children.append({ref.service, ref.path.path()});
+    return children;
+}
+
+uint AtspiFieldWatcher::statesOf(const QString &service, const QString &path)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, accessibleInterface, QStringLiteral("GetState"));
+    const QDBusReply<QList<uint>> reply = bus->call(call, QDBus::Block, 500);
+    return reply.isValid() && !reply.value().isEmpty() ? reply.value().first() : 0;
+}
+
+// At start no focus event has come yet: the focused object of the active window is looked for
+// (the accessibility bus answers for every program that has registered with it).
+void AtspiFieldWatcher::findFocusedObject()
+{
+    qDBusRegisterMetaType<AccessibleRef>();
+    qDBusRegisterMetaType<QList<AccessibleRef>>();
+    const auto applications = childrenOf(QStringLiteral("org.a11y.atspi.Registry"),
+                                         QStringLiteral("/org/a11y/atspi/accessible/root"));
+    int looked = 0;
+    for (const auto &application : applications) {
+        if (application.first == bus->baseService())
+            continue;
+        for (const auto &window : childrenOf(application.first, application.second)) {
+            if (!(statesOf(window.first, window.second) & (1u << activeState)))
+                continue;
+            QList<std::pair<QString, QString>> queue{window};
+            while (!queue.isEmpty() && looked++ < searchLimit) {
+                const auto object = queue.takeFirst();
+                if (object != window && (statesOf(object.first, object.second) & (1u << focusedState))) {
+                    focusService = object.first;
+                    focusPath = object.second;
+                    readRole(focusService, focusPath);
+                    return;
+                }
+                queue += childrenOf(object.first, object.second);
+            }
+        }
+    }
 }
 
 void AtspiFieldWatcher::onStateChanged(const QDBusMessage &message)

@@ -9,7 +9,9 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QList>
 #include <optional>
+#include <utility>
 
 class QDBusMessage;
 
@@ -42,6 +44,9 @@ private slots:
 private:
     void setKind(FieldKind value);
     void readRole(const QString &service, const QString &path);
+    void findFocusedObject();
+    QList<std::pair<QString, QString>> childrenOf(const QString &service, const QString &path);
+    uint statesOf(const QString &service, const QString &path);
 
     std::optional<QDBusConnection> bus;
     bool connected = false;

@@ -31,7 +31,9 @@ def on_key(widget, event):
     return False
 
 
-window = Gtk.Window(title="Receiver")
+# A still caret: the benchmark waits for the screen to stop changing.
+Gtk.Settings.get_default().set_property("gtk-cursor-blink", False)
+window = Gtk.Window(title=os.path.basename(output))  # the window found by this name
 window.set_default_size(500, 200)
 window.move(0, 0)
 if multi_line:

@@ -1,6 +1,5 @@
 #include "X11KeyOutput.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -108,7 +107,7 @@ void X11KeyOutput::readKeymap()
     for (int i = 0; i < count * symsPerKeycode; ++i)
         keymap.append(syms[i]);
     XFree(syms);
-    // Spare keycodes: no symbol at all. The highest ones first, away from real keys.
+    // Spare keycodes: no symbol at all.
     for (int code = minKeycode; code <= maxKeycode; ++code) {
         bool empty = true;
         for (int column = 0; column < symsPerKeycode && empty; ++column)
@@ -157,7 +156,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
     }
     unsigned keycode = 0;
     if (!spare.isEmpty()) {
-        keycode = spare.takeLast();
+        keycode = spare.takeFirst(); // the one given back longest ago
     } else if (!borrowed.isEmpty()) {
         // Every spare keycode holds a character typed just now: the oldest one that this run
         // does not need is taken over once the receivers have had the time to read its key.
@@ -168,7 +167,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
         XSync(display, False);
         // A receiver reads the keys of a run one by one, and may read the keymap again at any
         // of them: the wait grows with the keys typed since the keycode's last use.
-        const qint64 wait = oldest.lastUse + restoreDelayMs + perKeyDelayMs * (keysSent - oldest.keysBefore) - nowMs();
+        const qint64 wait = oldest.lastUse + holdMs() - nowMs();
         if (wait > 0)
             QThread::msleep(ulong(wait));
         keycode = oldest.keycode;
@@ -187,7 +186,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
 
 int X11KeyOutput::holdMs() const
 {
-    return int(restoreDelayMs + perKeyDelayMs * qMin<qint64>(keysSent - burstStart, 1000));
+    return int(restoreDelayMs + perKeyDelayMs * qMin<qint64>(keysSent - burstStart, 100));
 }
 
 void X11KeyOutput::giveBackIdle()

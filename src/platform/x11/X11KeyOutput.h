@@ -26,12 +26,12 @@ namespace wendrel {
 class X11KeyOutput : public QObject, public KeyOutput {
     Q_OBJECT
 public:
-    // How long a spare keycode keeps a character after its last use: 30 ms, and 3 ms more for
+    // How long a spare keycode keeps a character after its last use: 30 ms, and 20 ms more for
     // every key of the run of keys it was typed in (keys less than 30 ms apart), since a
     // receiver reads the keys of a run one by one and may read the keymap again at any of them.
     // Taking a spare keycode over within a run waits in the same way.
     static constexpr int restoreDelayMs = 30;
-    static constexpr int perKeyDelayMs = 3;
+    static constexpr int perKeyDelayMs = 20;
 
     // display: an open connection (the toolkit's, or one of the caller's own); nullptr opens
     // one on $DISPLAY. isValid() tells whether XTest is there.
