@@ -31,13 +31,22 @@ uint32_t keysymOf(SentKey key)
     return Keysym::Return;
 }
 
-// The last `count` UTF-16 units of text, widened so that no surrogate pair is cut.
-QString lastUnits(const QString &text, int count)
+// The last `count` code points of text (or all of it when shorter).
+QString lastCodePoints(const QString &text, int count)
 {
-    int start = std::max(0, int(text.size()) - count);
-    if (start > 0 && text.at(start).isLowSurrogate())
+    qsizetype start = text.size();
+    while (count > 0 && start > 0) {
         --start;
+        if (start > 0 && text.at(start).isLowSurrogate() && text.at(start - 1).isHighSurrogate())
+            --start;
+        --count;
+    }
     return text.mid(start);
+}
+
+int codePointCount(const QString &text)
+{
+    return int(text.toUcs4().size());
 }
 
 } // namespace
@@ -116,12 +125,24 @@ void WaylandKeyOutput::deleteBefore(int count)
 {
     if (count <= 0)
         return;
-    if (inputMethod.isActive() && beforeKnown && expectedBefore.size() >= count) {
-        enqueue(Delete{int(lastUnits(expectedBefore, count).toUtf8().size())});
+    if (inputMethod.isActive() && beforeKnown && codePointCount(expectedBefore) >= count) {
+        deleteTextBefore(lastCodePoints(expectedBefore, count));
         return;
     }
     // The field's text is not known: as many BackSpaces.
     for (int i = 0; i < count; ++i)
+        enqueue(Key{Keysym::BackSpace, 0});
+}
+
+void WaylandKeyOutput::deleteTextBefore(const QString &deleted)
+{
+    if (deleted.isEmpty())
+        return;
+    if (inputMethod.isActive()) {
+        enqueue(Delete{int(deleted.toUtf8().size())});
+        return;
+    }
+    for (int i = codePointCount(deleted); i > 0; --i)
         enqueue(Key{Keysym::BackSpace, 0});
 }
 
@@ -170,8 +191,7 @@ void WaylandKeyOutput::run()
             if (key->keysym != Keysym::BackSpace || key->modifiers)
                 beforeKnown = false;
             else if (beforeKnown && !expectedBefore.isEmpty())
-                expectedBefore = lastUnits(expectedBefore, 1).size() == 2 ? expectedBefore.chopped(2)
-                                                                          : expectedBefore.chopped(1);
+                expectedBefore.chop(lastCodePoints(expectedBefore, 1).size());
             gap.start();
             return;
         }

@@ -28,7 +28,10 @@ public:
     void sendText(const QString &text) override;
     void sendKey(SentKey key, SentModifiers modifiers = {}) override;
     void sendShortcut(char16_t ch, SentModifiers modifiers) override;
+    // count: code points, as BackSpaces delete them.
     void deleteBefore(int count) override;
+    // Through the input method, the bytes of UTF-8 of the text deleted.
+    void deleteTextBefore(const QString &deleted) override;
 
     // Nothing waits to be sent.
     bool isIdle() const { return steps.isEmpty() && !gap.isActive(); }
