@@ -67,8 +67,10 @@ bool isWaylandSession()
 
 void prepareWaylandKeyboardDisplay()
 {
+    // Qt's own windows (Options, Help) on the compositor, or under Xwayland where Qt's Wayland
+    // plugin (qt6-wayland, recommended only) is missing.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "wayland");
+        qputenv("QT_QPA_PLATFORM", "wayland;xcb");
     // The panel and the dialogs are painted in shared memory: without this, Qt's Wayland
     // plugin loads EGL and the Mesa drivers (some 50 MB resident) for nothing. The programs
     // the Fn keys start do not inherit the choice.

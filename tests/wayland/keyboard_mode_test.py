@@ -116,7 +116,8 @@ def strip_has_words(session):
 
 def start_wendrel(session, *options):
     log = open(os.path.join(session.root, 'wendrel.log'), 'a')
-    return session.spawn([WENDREL, '--keyboard'] + list(options), stderr=log)
+    # Wendrel chooses Qt's platform itself, as when started from a session's configuration.
+    return session.spawn([WENDREL, '--keyboard'] + list(options), stderr=log, env={'QT_QPA_PLATFORM': ''})
 
 
 def stop(process):
