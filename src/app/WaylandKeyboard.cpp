@@ -11,6 +11,7 @@
 #include "VirtualKeyboard.h"
 #include "WaylandConnection.h"
 #include "WaylandKeyOutput.h"
+#include "WordCompletion.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -113,8 +114,21 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
     QObject::connect(&session, &TypingSession::popupChanged, &panel, &LayerPanel::scheduleRepaint);
     QObject::connect(&session, &TypingSession::candidatePicked, &panel, &LayerPanel::scheduleRepaint);
 
-    // The field with the focus: its kind and the text before its caret.
-    const auto followField = [&] { session.setFieldKind(fieldKindOf(inputMethod.state())); };
+    // The field with the focus: its kind, its hints and the text before its caret. A field that
+    // states its hints and leaves out spell checking gets no correction (the user's choice in
+    // Options comes back with the next field).
+    bool correctionHeldBack = false;
+    const auto holdBackCorrection = [&](bool holdBack) {
+        if (holdBack == correctionHeldBack)
+            return;
+        correctionHeldBack = holdBack;
+        widget.wordCompletion().setCorrectionOn(!holdBack && widget.settings().correctionFlag() == 1);
+    };
+    const auto followField = [&] {
+        const InputMethodState &state = inputMethod.state();
+        session.setFieldKind(fieldKindOf(state));
+        holdBackCorrection(state.hint != 0 && !(state.hint & ContentHint::Spellcheck));
+    };
     QObject::connect(&inputMethod, &InputMethod::activated, &panel, [&] {
         session.otherProgramFocusChanged();
         followField();
@@ -139,6 +153,7 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
     QObject::connect(&inputMethod, &InputMethod::deactivated, &panel, [&] {
         session.otherProgramFocusChanged();
         session.setFieldKind(FieldKind::Unknown);
+        holdBackCorrection(false);
         if (!keepShown)
             panel.hide();
     });

@@ -1,7 +1,7 @@
 """A GTK 3 window with one text field for the Wayland tests. Prints the field's text as a JSON
 line whenever it changes. Options: --purpose NAME (password, terminal, email, url, number),
 --text TEXT (the field's text at start, the caret at its end), --app-id ID, --button (a window
-with a button only: no text field)."""
+with a button only: no text field), --no-spellcheck (hints that ask for no spell checking)."""
 import argparse
 import json
 import sys
@@ -15,6 +15,7 @@ parser.add_argument('--purpose', default='')
 parser.add_argument('--text', default='')
 parser.add_argument('--app-id', default='wendrel-gtk-field')
 parser.add_argument('--button', action='store_true')
+parser.add_argument('--no-spellcheck', action='store_true', help='hints: word completion, no spell checking')
 args = parser.parse_args()
 
 GLib.set_prgname(args.app_id)
@@ -31,6 +32,8 @@ else:
         entry.set_input_purpose(purposes[args.purpose])
         if args.purpose == 'password':
             entry.set_visibility(False)
+    if args.no_spellcheck:
+        entry.set_input_hints(Gtk.InputHints.WORD_COMPLETION | Gtk.InputHints.NO_SPELLCHECK)
     entry.set_text(args.text)
 
     def changed(field):
