@@ -1,7 +1,9 @@
 #include "TextTarget.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <climits>
 
 namespace wendrel {
 
@@ -19,6 +21,26 @@ QString rawText(const QTextDocument &doc)
 }
 
 } // namespace
+
+// The mirror's document layout lays out nothing: the document tells it where each edit
+// begins, so that a flush reads only the text from there (a long text before the caret is
+// not read again at every key).
+class TextTarget::ChangeTracker : public QAbstractTextDocumentLayout {
+public:
+    ChangeTracker(QTextDocument *document, int &changedFrom) : QAbstractTextDocumentLayout(document), changedFrom(changedFrom) {}
+    void draw(QPainter *, const PaintContext &) override {}
+    int hitTest(const QPointF &, Qt::HitTestAccuracy) const override { return -1; }
+    int pageCount() const override { return 1; }
+    QSizeF documentSize() const override { return {}; }
+    QRectF frameBoundingRect(QTextFrame *) const override { return {}; }
+    QRectF blockBoundingRect(const QTextBlock &) const override { return {}; }
+
+protected:
+    void documentChanged(int from, int, int) override { changedFrom = std::min(changedFrom, from); }
+
+private:
+    int &changedFrom;
+};
 
 FieldRules fieldRules(FieldKind kind, bool otherProgram)
 {
@@ -56,13 +78,23 @@ TextTarget::TextTarget() : doc(std::make_unique<QTextDocument>())
     textCursor = QTextCursor(doc.get());
 }
 
-TextTarget::~TextTarget() = default;
+TextTarget::~TextTarget()
+{
+    // The document (and the tracker it owns) goes first, while what the tracker writes to is
+    // still there.
+    textCursor = QTextCursor();
+    doc.reset();
+}
 
 void TextTarget::typeInto(KeyOutput *output)
 {
     out = output;
     // Another program undoes its own edits (Ctrl+Z): the mirror keeps no undo steps.
     doc->setUndoRedoEnabled(out == nullptr);
+    if (out && !tracker) {
+        tracker = new ChangeTracker(doc.get(), changedFrom);
+        doc->setDocumentLayout(tracker); // the document owns it
+    }
     startText(true);
 }
 
@@ -80,6 +112,7 @@ void TextTarget::startText(bool startKnown)
     known = startKnown;
     sent.clear();
     sentRevision = doc->revision();
+    changedFrom = INT_MAX;
 }
 
 bool TextTarget::setTextBeforeCaret(const QString &text)
@@ -96,6 +129,7 @@ bool TextTarget::setTextBeforeCaret(const QString &text)
     known = true;
     sent = normalised;
     sentRevision = doc->revision();
+    changedFrom = INT_MAX;
     return changed;
 }
 
@@ -104,19 +138,33 @@ void TextTarget::flush()
     if (!out || doc->revision() == sentRevision)
         return;
     sentRevision = doc->revision();
-    const QString text = rawText(*doc);
-    qsizetype common = 0;
-    const qsizetype limit = std::min(text.size(), sent.size());
-    while (common < limit && text[common] == sent[common])
+    // Nothing before the first edit's position changed (without the tracker, say when another
+    // layout replaced it, the whole text is compared).
+    const int end = doc->characterCount() - 1;
+    const int from = tracker && doc->documentLayout() == tracker.data()
+        ? std::clamp(changedFrom, 0, std::min(end, int(sent.size()))) : 0;
+    changedFrom = INT_MAX;
+    // Read character by character: a cursor placed in the text would have the block laid out.
+    QString tail;
+    tail.reserve(end - from);
+    for (int position = from; position < end; ++position) {
+        const QChar ch = doc->characterAt(position);
+        tail += ch == QChar(paragraphSeparator) ? QChar(lineFeed) : ch;
+    }
+    qsizetype common = from;
+    const qsizetype limit = std::min(sent.size(), from + tail.size());
+    while (common < limit && sent[common] == tail[common - from])
         ++common;
     // A surrogate pair is deleted and typed whole.
-    if (common > 0 && sent[common - 1].isHighSurrogate())
+    if (common > from && sent[common - 1].isHighSurrogate())
         --common;
     if (sent.size() > common)
         out->deleteTextBefore(sent.sliced(common));
-    if (text.size() > common)
-        out->sendText(text.sliced(common));
-    sent = text;
+    const QString added = tail.sliced(common - from);
+    if (!added.isEmpty())
+        out->sendText(added);
+    sent.truncate(common);
+    sent += added;
 }
 
 void TextTarget::sendKey(SentKey key, SentModifiers modifiers)

@@ -9,13 +9,22 @@
 // the focus last changed; through an input method (Wayland) it is the text the program
 // reports. Whatever the session's edits change in the mirror goes to the program through a
 // KeyOutput as deletions before the caret and new text (flush()). Keys and shortcuts that
-// act on the program in ways Wendrel cannot follow (Tab, Esc, Ctrl+V, an arrow) leave the
-// text before the caret unknown: the mirror starts again, empty, after text it cannot see.
+// act on the program in ways Wendrel cannot follow (Tab, Esc, Ctrl+V, Ctrl+Z, a Ctrl
+// shortcut, an arrow, a BackSpace past the mirror's start) leave the text before the caret
+// unknown: the mirror starts again, empty, after text it cannot see, until the focus changes
+// or the program reports its text. Then the typing assistant makes no capital at the mirror's
+// start (it may be the middle of a sentence or of a word), the first word typed is neither
+// offered candidates, corrected, replaced by a candidate nor learned (it may go on before
+// what Wendrel typed), the formula key takes no formula that reaches back there, and a held
+// BackSpace deletes one character at a time beyond it. What Wendrel types after a space or a
+// line break there is known again: words after it work as ever.
 #include "KeyOutput.h"
 #include "TypingAssistant.h"
 
+#include <QPointer>
 #include <QString>
 #include <QTextCursor>
+#include <climits>
 #include <memory>
 
 class QTextDocument;
@@ -95,12 +104,17 @@ public:
     QString plainText() const;
 
 private:
+    class ChangeTracker;
+
     std::unique_ptr<QTextDocument> doc;
     QTextCursor textCursor;
     KeyOutput *out = nullptr;
     bool known = true;
     QString sent;        // what the program holds before its caret, as far as it is known
     int sentRevision = -1;
+    // Where the first edit since the last flush began (INT_MAX: none), as the tracker sees it.
+    int changedFrom = INT_MAX;
+    QPointer<ChangeTracker> tracker;
 };
 
 } // namespace wendrel

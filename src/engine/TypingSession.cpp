@@ -252,7 +252,7 @@ bool TypingSession::deleteBackward(DeleteStep step)
         if (start == end && target.isOtherProgram()) {
             // Nothing known before the caret: the other program's characters go one at a time.
             target.deleteBeyondStart();
-            otherProgramTextLost(false);
+            otherProgramTextLost();
         } else if (start < end) {
             UndoStep undoStep(*recorder, cursor, EditKind::DeletionRepeat);
             cursor.setPosition(start, QTextCursor::KeepAnchor);
@@ -303,7 +303,7 @@ void TypingSession::slideCaret(int characters)
         // The other program's caret goes by arrow keys; where it lands is not known.
         for (; slideSent != characters; slideSent += slideSent < characters ? 1 : -1)
             target.sendKey(slideSent < characters ? SentKey::Right : SentKey::Left, SentModifiers{false, shift, false});
-        otherProgramTextLost(false);
+        otherProgramTextLost();
         return;
     }
     if (slideStart < 0)
@@ -336,7 +336,7 @@ void TypingSession::undoKey(int keyIndex)
     if (target.isOtherProgram()) {
         // The other program undoes its own edits: Ctrl+Z, Ctrl+Shift+Z.
         target.sendShortcut(u'z', SentModifiers{true, redoing, false});
-        otherProgramTextLost(false);
+        otherProgramTextLost();
     } else if (redoing)
         redo();
     else
@@ -454,7 +454,7 @@ void TypingSession::postChar(char16_t ch)
         // Nothing known before the other program's caret: its own text is deleted, and what
         // stands before the caret there is no longer known.
         target.deleteBeyondStart();
-        otherProgramTextLost(false);
+        otherProgramTextLost();
         return;
     }
     if (ch == backSpace) {
@@ -630,7 +630,7 @@ void TypingSession::pasteClipboard()
     if (target.isOtherProgram()) {
         // The other program pastes its clipboard: what it pastes there is not known here.
         target.sendShortcut(u'v', SentModifiers{true, false, false});
-        otherProgramTextLost(false);
+        otherProgramTextLost();
     } else if (!pasted.isEmpty()) {
         UndoStep step(*recorder, cursor, EditKind::Paste);
         cursor.insertText(pasted); // a "\n", "\r\n" or "\r" becomes a line break
@@ -847,7 +847,7 @@ void TypingSession::undo()
     Operation operation(*this);
     if (target.isOtherProgram()) {
         target.sendShortcut(u'z', SentModifiers{true, false, false});
-        otherProgramTextLost(false);
+        otherProgramTextLost();
         return;
     }
     target.document().undo(&cursor);
@@ -863,7 +863,7 @@ void TypingSession::redo()
     Operation operation(*this);
     if (target.isOtherProgram()) {
         target.sendShortcut(u'z', SentModifiers{true, true, false});
-        otherProgramTextLost(false);
+        otherProgramTextLost();
         return;
     }
     target.document().redo(&cursor);
@@ -881,7 +881,7 @@ void TypingSession::typeInto(KeyOutput *output)
     target.typeInto(output);
     if (wordCorrection)
         wordCorrection->setLearning(rules().learns);
-    otherProgramTextLost(true);
+    otherProgramTextLost();
     relabelKeys(); // Esc, Tab and Ctrl in keyboard mode
 }
 
@@ -892,7 +892,7 @@ void TypingSession::otherProgramFocusChanged()
     Operation operation(*this);
     target.flush();
     target.startText(true);
-    otherProgramTextLost(true);
+    otherProgramTextLost();
 }
 
 void TypingSession::otherProgramCaretMoved()
@@ -902,14 +902,11 @@ void TypingSession::otherProgramCaretMoved()
     Operation operation(*this);
     target.flush();
     target.startText(false);
-    otherProgramTextLost(false);
+    otherProgramTextLost();
 }
 
-// The mirror started again (the target has done that): what the session kept about the text
-// before the caret goes with it.
-void TypingSession::otherProgramTextLost(bool startKnown)
+void TypingSession::otherProgramTextLost()
 {
-    Q_UNUSED(startKnown);
     typing = TypingState{};
     recorder->interrupt();
     if (wordCorrection)
@@ -967,13 +964,13 @@ bool TypingSession::ctrlKey(const KeyDef &key, int keyIndex)
         changeKey(keyIndexByRole(KeyRole::Shortcut));
         return false;
     }
-    otherProgramTextLost(false);
     keySent(keyIndex);
     return true;
 }
 
 void TypingSession::keySent(int keyIndex)
 {
+    otherProgramTextLost(); // the target no longer knows the text before the caret
     emit soundRequested();
     if (ctrl) {
         ctrl = false;

@@ -1,12 +1,15 @@
 #pragma once
-// The typing engine: one typing session's text, caret and selection, the modifiers and the
-// relabelling of keys, the typing assistant, the formula key, the lit keys and word
-// completion's hook, without a widget. The keyboard window, wendrel-type and the tests drive
-// it with touches and taps in the 240 x 320 layout and show what it tells them.
+// The typing engine: key dispatch for one typing session (the modifiers, the typing
+// assistant, the formula key, Copy and Paste, word completion's and correction's hooks, and
+// keyboard mode's keys), without a widget. The keyboard window, the keyboard panel,
+// wendrel-type and the tests drive it with touches and taps in the 240 x 320 layout and show
+// what it tells them. Around it: KeyFaces (captions, lit keys, colours), KeyTouches (the touch
+// on the keys), KeyGestures (holds, popups, slides) and the TextTarget it types into.
 //
-// The text lives in a QTextDocument (the window's text area shows the same document) and is
-// edited only through QTextCursor, so that the document's undo stack sees every edit and no
-// edit copies the whole text. Positions are the document's: a line break counts one.
+// The text lives in a QTextDocument (the note pad's text area shows the same document; for
+// another program it is the mirror of the text before its caret) and is edited only through
+// QTextCursor, so that the document's undo stack sees every edit and no edit copies the whole
+// text. Positions are the document's: a line break counts one.
 #include "KeyFaces.h"
 #include "KeyGestures.h"
 #include "KeyTouches.h"
@@ -24,7 +27,6 @@
 #include <QRectF>
 #include <QStringList>
 #include <QTextCursor>
-#include <array>
 #include <memory>
 
 class QTextDocument;
@@ -220,9 +222,12 @@ private:
     // Keyboard mode.
     void onCtrl(int keyIndex);
     bool ctrlKey(const KeyDef &key, int keyIndex);
-    // A key or shortcut went to the other program: the modifiers are released, as after a key.
+    // A key or shortcut went to the other program (the target no longer knows the text before
+    // the caret): the modifiers are released, as after a key.
     void keySent(int keyIndex);
-    void otherProgramTextLost(bool startKnown);
+    // The other program's text before the caret started again (TextTarget::startText): what
+    // the session kept about it goes too.
+    void otherProgramTextLost();
     // Correction as the field allows it (nullptr where it does not).
     WordCorrection *corrector() const;
     void changeKey(int keyIndex) { faces.changed(keyIndex); }

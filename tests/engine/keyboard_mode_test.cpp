@@ -27,7 +27,7 @@ protected:
 
     // Runs events separated by "|", each one line of wendrel-type's input; "focus" stands for
     // a change of the focus in the other program, "@key+dx" for the point dx beside a key's
-    // centre (slides).
+    // centre (slides), "@cell:x" for the open popup's cell x.
     void run(const QString &events)
     {
         for (const QString &line : events.split(u'|', Qt::SkipEmptyParts)) {
@@ -57,12 +57,20 @@ protected:
         output.clearLog();
         output.setFieldText({});
     }
-    static QString expand(const QString &line)
+    QString expand(const QString &line)
     {
         const qsizetype at = line.indexOf(u'@');
         if (at < 0)
             return line;
         const QString token = line.mid(at + 1);
+        if (token.startsWith(QLatin1String("cell:"))) {
+            for (const PopupCell &cell : session().popup()) {
+                if (cell.text == token.mid(5))
+                    return line.left(at) + QStringLiteral("%1 %2").arg(cell.rect.center().x()).arg(cell.rect.center().y());
+            }
+            ADD_FAILURE() << "no popup cell " << token.toStdString();
+            return line;
+        }
         const qsizetype sign = token.indexOf(QRegularExpression(QStringLiteral("[+-]"), QRegularExpression::NoPatternOption), 1);
         const int key = SessionScript::keyByName(sign < 0 ? token : token.left(sign));
         EXPECT_GE(key, 0) << line.toStdString();
@@ -92,7 +100,10 @@ TEST_F(KeyboardMode, TypingReachesTheOtherProgramWithTheAssistant)
         {"a lone i becomes I", "key o|key k|key Space|key i|key Space", "text:O|text:k|text: |text:i|delete:1|text:I ",
          "Ok I "},
         {"Shift and a digit's symbol", "key Shift|key 4|key 4", "text:$|text:4", "$4"},
-        {"a letter's popup", "press @e|wait 400|release @e+0|key e", "text:E|text:e", "Ee"},
+        {"a letter held and let go on it", "press @e|wait 400|release @e+0|key e", "text:E|text:e", "Ee"},
+        {"a cell of its popup", "key c|key a|key f|press @e|wait 400|move @cell:é|release @cell:é",
+         "text:C|text:a|text:f|text:é", "Café"},
+        {"the assistant's capital on a cell", "press @e|wait 400|move @cell:é|release @cell:é", "text:É", "É"},
         {"BackSpace with nothing known before the caret: a BackSpace key", "key BackSpace", "key:BackSpace", ""},
         {"after it no capital: the text before the caret is not known", "key BackSpace|key a", "key:BackSpace|text:a",
          "a"},
@@ -113,6 +124,8 @@ TEST_F(KeyboardMode, TheKeysOfKeyboardMode)
     expectSends({
         {"Load is Esc", "key h|key Load|key a", "text:H|key:Escape|text:a", "Ha"},
         {"Save is Tab", "key Save|key a", "key:Tab|text:a", "a"},
+        {"a capital before Tab is not taken back after it", "key h|key Save|key BackSpace", "text:H|key:Tab|key:BackSpace",
+         ""},
         {"Ctrl then a letter, then Ctrl is off", "key Shortcut|key a|key b", "key:Ctrl+a|text:b", "b"},
         {"Ctrl with Shift", "key Shortcut|key Shift|key z", "key:Ctrl+Shift+z", ""},
         {"Ctrl with a digit", "key Shortcut|key 1", "key:Ctrl+1", ""},
