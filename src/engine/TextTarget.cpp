@@ -78,7 +78,13 @@ TextTarget::TextTarget() : doc(std::make_unique<QTextDocument>())
     textCursor = QTextCursor(doc.get());
 }
 
-TextTarget::~TextTarget() = default;
+TextTarget::~TextTarget()
+{
+    // The document (and the tracker it owns) goes first, while what the tracker writes to is
+    // still there.
+    textCursor = QTextCursor();
+    doc.reset();
+}
 
 void TextTarget::typeInto(KeyOutput *output)
 {

@@ -964,13 +964,13 @@ bool TypingSession::ctrlKey(const KeyDef &key, int keyIndex)
         changeKey(keyIndexByRole(KeyRole::Shortcut));
         return false;
     }
-    otherProgramTextLost();
     keySent(keyIndex);
     return true;
 }
 
 void TypingSession::keySent(int keyIndex)
 {
+    otherProgramTextLost(); // the target no longer knows the text before the caret
     emit soundRequested();
     if (ctrl) {
         ctrl = false;

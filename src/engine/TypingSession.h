@@ -222,7 +222,8 @@ private:
     // Keyboard mode.
     void onCtrl(int keyIndex);
     bool ctrlKey(const KeyDef &key, int keyIndex);
-    // A key or shortcut went to the other program: the modifiers are released, as after a key.
+    // A key or shortcut went to the other program (the target no longer knows the text before
+    // the caret): the modifiers are released, as after a key.
     void keySent(int keyIndex);
     // The other program's text before the caret started again (TextTarget::startText): what
     // the session kept about it goes too.

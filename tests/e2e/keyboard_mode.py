@@ -7,8 +7,8 @@ panel's documented geometry.
   2. The panel: t, g, e, Space types "The "; every printable ASCII character, the popups'
      letters and the euro sign tapped arrive exactly, and the focus stays in the receiver
      through the taps; a candidate and a correction arrive as whole words; a held BackSpace,
-     the slide on Space, Ctrl+A then BackSpace; a word typed into a password field is not
-     learned, the same kind of word in a text field is.
+     the slide on Space, Ctrl+A then BackSpace; the focus given back after the Options
+     dialog; a word typed into a password field is not learned, one in a text field is.
 Run inside a D-Bus session of its own:
     dbus-run-session -- /usr/bin/python3 keyboard_mode.py WENDREL X11_SEND PANEL_POINTS"""
 import os
@@ -242,6 +242,13 @@ def check_panel(desktop):
         desktop.type_char(ch)
     arrives(output, "The ")
     print("PASS: t, g, e, Space types \"The \"", flush=True)
+
+    # Options takes the focus while open and gives it back when it closes.
+    desktop.tap("options")
+    wait_for("the Options dialog focused", lambda: xdotool("getwindowfocus") != window)
+    xdotool("key", "Escape")
+    wait_for("the focus back in the receiver", lambda: xdotool("getwindowfocus") == window)
+    print("PASS: the focus goes back to the receiver after the Options dialog", flush=True)
 
     # Every ASCII character and the popups' letters; the focus never leaves the receiver.
     taps_before = 0

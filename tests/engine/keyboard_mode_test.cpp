@@ -124,6 +124,8 @@ TEST_F(KeyboardMode, TheKeysOfKeyboardMode)
     expectSends({
         {"Load is Esc", "key h|key Load|key a", "text:H|key:Escape|text:a", "Ha"},
         {"Save is Tab", "key Save|key a", "key:Tab|text:a", "a"},
+        {"a capital before Tab is not taken back after it", "key h|key Save|key BackSpace", "text:H|key:Tab|key:BackSpace",
+         ""},
         {"Ctrl then a letter, then Ctrl is off", "key Shortcut|key a|key b", "key:Ctrl+a|text:b", "b"},
         {"Ctrl with Shift", "key Shortcut|key Shift|key z", "key:Ctrl+Shift+z", ""},
         {"Ctrl with a digit", "key Shortcut|key 1", "key:Ctrl+1", ""},
