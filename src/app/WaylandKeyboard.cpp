@@ -66,8 +66,45 @@ bool isWaylandSession()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
 }
 
-void prepareWaylandKeyboardDisplay()
+namespace {
+
+// Says which protocols are missing, or that there is no compositor; false in either case.
+bool compositorServes(const WaylandConnection &connection)
 {
+    const QStringList missing = connection.missingProtocols();
+    if (!connection.isConnected()) {
+        std::fprintf(stderr, "wendrel: keyboard mode cannot connect to the Wayland display '%s'\n",
+                     qUtf8Printable(missing.value(0)));
+        return false;
+    }
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr,
+                     "wendrel: keyboard mode needs a Wayland compositor that offers %s, and this one does not "
+                     "(sway and Phosh's phoc do)\n",
+                     qUtf8Printable(missing.join(QStringLiteral(", "))));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+WaylandKeyboardStart prepareWaylandKeyboardDisplay()
+{
+    {
+        const WaylandConnection probe;
+        if (!probe.isConnected()) {
+            if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+                return WaylandKeyboardStart::UseX11;
+            std::fprintf(stderr,
+                         "wendrel: keyboard mode finds neither the Wayland display '%s' nor an X11 display "
+                         "(DISPLAY is not set)\n",
+                         qgetenv("WAYLAND_DISPLAY").constData());
+            return WaylandKeyboardStart::Fail;
+        }
+        if (!compositorServes(probe))
+            return WaylandKeyboardStart::Fail;
+    }
     // Qt's own windows (Options, Help) on the compositor, or under Xwayland where Qt's Wayland
     // plugin (qt6-wayland, recommended only) is missing.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -79,24 +116,14 @@ void prepareWaylandKeyboardDisplay()
         qputenv("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION", "none");
         keepFromStartedPrograms(QStringLiteral("QT_WAYLAND_CLIENT_BUFFER_INTEGRATION"));
     }
+    return WaylandKeyboardStart::Run;
 }
 
 int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillHook fillNewStartMenu)
 {
     WaylandConnection connection;
-    const QStringList missing = connection.missingProtocols();
-    if (!connection.isConnected()) {
-        std::fprintf(stderr, "wendrel: keyboard mode cannot connect to the Wayland display '%s'\n",
-                     qUtf8Printable(missing.value(0)));
+    if (!compositorServes(connection))
         return 1;
-    }
-    if (!missing.isEmpty()) {
-        std::fprintf(stderr,
-                     "wendrel: keyboard mode needs a Wayland compositor that offers %s, and this one does not "
-                     "(sway and Phosh's phoc do)\n",
-                     qUtf8Printable(missing.join(QStringLiteral(", "))));
-        return 1;
-    }
 
     QtPlatform platform(fillNewStartMenu);
     const Platform real = platform.services();

@@ -13,8 +13,12 @@ struct WaylandKeyboardOptions {
 // Keyboard mode runs as a Wayland input method when the session is a Wayland session
 // (WAYLAND_DISPLAY is set), also where X11 programs run beside it under Xwayland.
 bool isWaylandSession();
-// Before the application object exists: Qt's own windows (Options, Help) go to the compositor.
-void prepareWaylandKeyboardDisplay();
+// Before the application object exists: whether the compositor offers what keyboard mode needs.
+// Run: it does, and Qt's own windows (Options, Help) will go to it. UseX11: no Wayland display
+// answers, but an X11 display is there. Fail: the reason has been printed (no display at all, or
+// a compositor without the protocols, such as GNOME's or KDE's); the exit status is 1.
+enum class WaylandKeyboardStart { Run, UseX11, Fail };
+WaylandKeyboardStart prepareWaylandKeyboardDisplay();
 
 // Runs keyboard mode until it ends; returns the exit status. Without a compositor that offers
 // the protocols it needs, says which are missing and returns 1.

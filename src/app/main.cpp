@@ -30,9 +30,19 @@ int main(int argc, char **argv)
 
     // Keyboard mode under a Wayland compositor has a panel of its own (a layer surface); on X11
     // the toolkit is told to use the X display.
-    if (early.keyboardMode && wendrel::isWaylandSession())
-        wendrel::prepareWaylandKeyboardDisplay();
-    else if (early.keyboardMode && !wendrel::prepareKeyboardModeDisplay())
+    bool waylandPanel = false;
+    if (early.keyboardMode && wendrel::isWaylandSession()) {
+        switch (wendrel::prepareWaylandKeyboardDisplay()) {
+        case wendrel::WaylandKeyboardStart::Run:
+            waylandPanel = true;
+            break;
+        case wendrel::WaylandKeyboardStart::UseX11:
+            break;
+        case wendrel::WaylandKeyboardStart::Fail:
+            return 1;
+        }
+    }
+    if (early.keyboardMode && !waylandPanel && !wendrel::prepareKeyboardModeDisplay())
         return 1;
 
     // The font configuration is read while the application object connects to the display.
@@ -44,7 +54,7 @@ int main(int argc, char **argv)
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)
         return cli::actOn(program, late, cli::keyboardUsage());
-    if (late.keyboardMode && wendrel::isWaylandSession())
+    if (late.keyboardMode && waylandPanel)
         return app.runWaylandKeyboardPanel({late.keepShown});
     if (late.keyboardMode)
         return app.runKeyboardPanel();

@@ -75,6 +75,10 @@ WaylandConnection::WaylandConnection(QObject *parent) : QObject(parent)
     wl_registry_add_listener(registry, &registryListener, this);
     wl_display_roundtrip(display); // the globals
     wl_display_roundtrip(display); // the output's mode and scale
+    // Read from Qt's event loop; a connection made before the application object (a check of
+    // what the compositor offers) is never read.
+    if (!QCoreApplication::instance())
+        return;
     notifier = std::make_unique<QSocketNotifier>(wl_display_get_fd(display), QSocketNotifier::Read);
     connect(notifier.get(), &QSocketNotifier::activated, this, &WaylandConnection::readEvents);
     // Requests made while handling Qt's events are sent before the loop sleeps again.
