@@ -13,10 +13,13 @@ command -v apt-get >/dev/null && ! dpkg -s libpresage-dev libpresage-data >/dev/
 # of typing errors is measured against.
 command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y libhunspell-dev hunspell-en-us >/dev/null
+# wvkbd and squeekboard likewise, only as the Wayland keyboards that keyboard mode is measured against.
+command -v apt-get >/dev/null && ! dpkg -s wvkbd squeekboard >/dev/null 2>&1 &&
+  $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y wvkbd squeekboard >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
   completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench \
-  swipe_bench
+  swipe_bench wendrel-tap
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_typing
@@ -106,3 +109,7 @@ done
 runs=$(for _ in $(seq 21); do XDG_DATA_HOME="$home" build-bench/bin/startup_probe wendrel 2>/dev/null; done)
 echo "start-up wendrel, large Start Menu: $(echo "$runs" | awk '{print $1}' | median) ms to first paint," \
      "peak $(echo "$runs" | awk '{print $2}' | median) kB"
+
+# Keyboard mode on Wayland beside wvkbd and squeekboard, in a headless sway: tap to character in
+# foot, peak memory, the panel shown after a text field gets the focus.
+/usr/bin/python3 bench/wayland_keyboards.py build-bench/bin/wendrel build-bench/bin/wendrel-tap

@@ -1,8 +1,10 @@
 // The typing engine alone: what one tap costs with a long text, on the session's own clock
 // (no window, no painting). The goal is well under 20 microseconds a tap with 100,000
-// characters; the window's own costs are measured by bench_window.
+// characters; the window's own costs are measured by bench_window. Keyboard mode's taps into
+// another program are measured beside them.
 #include "Clipboard.h"
 #include "CompletionEngine.h"
+#include "RecordingOutput.h"
 #include "TypingSession.h"
 
 #include <QTextDocument>
@@ -81,6 +83,31 @@ void tapWithCompletion(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(tapWithCompletion)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+// Keyboard mode: a letter and a BackSpace typed into another program whose text before the
+// caret is known (typed since the focus changed, or reported by an input method) for the
+// given length. Each tap compares what is known with what was sent to find what to send.
+void tapIntoOtherProgram(benchmark::State &state)
+{
+    ManualClock clock;
+    MemoryClipboard clipboard;
+    TypingSession session(clock, clipboard);
+    RecordingOutput output;
+    session.typeInto(&output);
+    session.setFieldKind(FieldKind::Text);
+    session.setTextBeforeCaret(longText(int(state.range(0)), true));
+    const int letter = keyIndexById(1012);
+    const int backSpace = keyIndexById(1065);
+    bool typeLetter = true;
+    for (auto _ : state) {
+        session.tapKey(typeLetter ? letter : backSpace);
+        typeLetter = !typeLetter;
+        clock.advance(40);
+        output.clearLog();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(tapIntoOtherProgram)->ArgName("chars")->Arg(0)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // The state a view reads to paint all 66 keys.
 void readKeysForAPaint(benchmark::State &state)

@@ -6,11 +6,12 @@ packages=(
   build-essential cmake pkg-config libglib2.0-dev fonts-dejavu-core
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev libfontconfig-dev
   libintelrdfpmath-dev bc libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libx11-dev xvfb xauth xclip wl-clipboard xdg-utils x11-utils
+  libx11-dev libxtst-dev libxi-dev openbox xterm gir1.2-gtk-3.0 onboard xvfb xauth xclip wl-clipboard xdg-utils x11-utils
   weston qt6-wayland xdotool libglib2.0-bin
   dbus at-spi2-core gir1.2-atspi-2.0 python3-gi
   debhelper dpkg-dev lintian appstream desktop-file-utils man-db ccache git
   qemu-system-x86 busybox-static kmod python3-evdev e2fsprogs dmsetup
+  libwayland-dev libwayland-bin wayland-protocols sway foot grim gir1.2-gtk-3.0
 )
 
 missing=()

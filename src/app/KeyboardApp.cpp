@@ -4,6 +4,7 @@
 #include "DraftKeeper.h"
 #include "EndSignals.h"
 #include "KeyboardDialog.h"
+#include "KeyboardMode.h"
 #include "QtPlatform.h"
 #include "TextArea.h"
 
@@ -69,6 +70,24 @@ int KeyboardApp::InitInstance()
     }
     // The window and the platform's objects are gone and the text is handed over; the
     // application object's own teardown is skipped, since Qt 6.4 can hang in it on Wayland.
+    endProcess(status);
+}
+
+} // namespace wendrel
+
+namespace wendrel {
+
+int KeyboardApp::runKeyboardPanel()
+{
+    setDesktopFileName(QStringLiteral("org.wendrel.WendrelKeyboard"));
+    const int status = runKeyboardMode(fillNewStartMenu);
+    endProcess(status);
+}
+
+int KeyboardApp::runWaylandKeyboardPanel(const WaylandKeyboardOptions &options)
+{
+    setDesktopFileName(QStringLiteral("org.wendrel.WendrelKeyboard"));
+    const int status = runWaylandKeyboard(options, fillNewStartMenu);
     endProcess(status);
 }
 

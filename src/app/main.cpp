@@ -1,6 +1,8 @@
 #include "FontConfigWarmUp.h"
 #include "KeyboardApp.h"
+#include "KeyboardMode.h"
 #include "SessionBusWarmUp.h"
+#include "WaylandKeyboard.h"
 #include "KeyboardArguments.h"
 
 #include <QStringList>
@@ -26,6 +28,23 @@ int main(int argc, char **argv)
     if (early.action != cli::Verdict::Action::Run)
         return cli::actOn(program, early, cli::keyboardUsage());
 
+    // Keyboard mode under a Wayland compositor has a panel of its own (a layer surface); on X11
+    // the toolkit is told to use the X display.
+    bool waylandPanel = false;
+    if (early.keyboardMode && wendrel::isWaylandSession()) {
+        switch (wendrel::prepareWaylandKeyboardDisplay()) {
+        case wendrel::WaylandKeyboardStart::Run:
+            waylandPanel = true;
+            break;
+        case wendrel::WaylandKeyboardStart::UseX11:
+            break;
+        case wendrel::WaylandKeyboardStart::Fail:
+            return 1;
+        }
+    }
+    if (early.keyboardMode && !waylandPanel && !wendrel::prepareKeyboardModeDisplay())
+        return 1;
+
     // The font configuration is read while the application object connects to the display.
     wendrel::FontConfigWarmUp fonts;
     wendrel::KeyboardApp app(argc, argv);
@@ -35,5 +54,9 @@ int main(int argc, char **argv)
     const cli::Verdict late = cli::checkAfterToolkit(app.arguments());
     if (late.action != cli::Verdict::Action::Run)
         return cli::actOn(program, late, cli::keyboardUsage());
+    if (late.keyboardMode && waylandPanel)
+        return app.runWaylandKeyboardPanel({late.keepShown});
+    if (late.keyboardMode)
+        return app.runKeyboardPanel();
     return app.InitInstance();
 }

@@ -13,6 +13,16 @@ bool isHelp(const QString &argument)
     return argument == QLatin1String("--help") || argument == QLatin1String("-h");
 }
 
+bool isKeyboardMode(const QString &argument)
+{
+    return argument == QLatin1String("--keyboard");
+}
+
+bool isKeepShown(const QString &argument)
+{
+    return argument == QLatin1String("--keep-shown");
+}
+
 bool isVersion(const QString &argument)
 {
     return argument == QLatin1String("--version") || argument == QLatin1String("-v");
@@ -73,19 +83,33 @@ Verdict checkBeforeToolkit(const QStringList &arguments)
     }
     // A word that is not an option may be the value of a toolkit option (-style fusion), so
     // only options are judged here.
+    Verdict verdict;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument))
+        if (isKeyboardMode(argument))
+            verdict.keyboardMode = true;
+        else if (isKeepShown(argument))
+            verdict.keepShown = true;
+        else if (argument.startsWith(u'-') && argument.size() > 1 && !isToolkitOption(argument))
             return refuse(refusalOf(argument));
     }
-    return {};
+    return verdict;
 }
 
 Verdict checkAfterToolkit(const QStringList &arguments)
 {
-    if (arguments.size() > 1)
-        return refuse(refusalOf(arguments[1]));
-    return {};
+    Verdict verdict;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (isKeyboardMode(arguments[i]))
+            verdict.keyboardMode = true;
+        else if (isKeepShown(arguments[i]))
+            verdict.keepShown = true;
+        else
+            return refuse(refusalOf(arguments[i]));
+    }
+    if (verdict.keepShown && !verdict.keyboardMode)
+        return refuse(QStringLiteral("--keep-shown goes with --keyboard"));
+    return verdict;
 }
 
 QString keyboardUsage()
@@ -94,6 +118,11 @@ QString keyboardUsage()
         "Usage: wendrel [OPTION]...\n"
         "On-screen keyboard and note pad with large coloured keys, for touch screens and desktops.\n"
         "\n"
+        "      --keyboard   keyboard mode: a panel along the bottom of the screen that types\n"
+        "                   into the program that has the focus (X11, or Wayland as the\n"
+        "                   input method of sway or phoc), instead of the note pad\n"
+        "      --keep-shown with --keyboard on Wayland: the panel stays shown when no text\n"
+        "                   field has the focus\n"
         "  -h, --help       show this help and exit\n"
         "  -v, --version    show the version and exit\n"
         "\n"

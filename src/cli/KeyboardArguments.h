@@ -1,6 +1,6 @@
 #pragma once
-// The keyboard program's command line. It has no options of its own beyond --help and
-// --version; the toolkit's options (-platform NAME, -style NAME, ...) pass to Qt. The line is
+// The keyboard program's command line. Its own options are --keyboard (keyboard mode: a panel
+// that types into other programs instead of the note pad), --help and --version; the toolkit's options (-platform NAME, -style NAME, ...) pass to Qt. The line is
 // checked twice: before the application object exists, so that --help and --version need no
 // display and a plain mistake is told before Qt looks for one, and after Qt has taken out the
 // options it understood, so that whatever is left is refused.
@@ -13,6 +13,8 @@ struct Verdict {
     enum class Action { Run, ShowHelp, ShowVersion, Refuse };
     Action action = Action::Run;
     QString error; // one line, for Refuse
+    bool keyboardMode = false; // --keyboard was given
+    bool keepShown = false;    // --keep-shown: on Wayland the panel stays without a text field
 };
 
 // arguments: the whole command line, program name first.

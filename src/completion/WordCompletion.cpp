@@ -18,7 +18,12 @@
 namespace wendrel {
 
 WordCompletion::WordCompletion(QWidget &window, TextArea &text, TypingSession &session)
-    : window(window), text(text), session(session)
+    : WordCompletion(window, session)
+{
+    this->text = &text;
+}
+
+WordCompletion::WordCompletion(QWidget &window, TypingSession &session) : window(window), session(session)
 {
     saveTimer.setSingleShot(true);
     connect(&saveTimer, &QTimer::timeout, this, &WordCompletion::save);
@@ -59,7 +64,7 @@ void WordCompletion::setOn(bool value)
     createStrip();
     layOut();
     if (candidateStrip)
-        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
+        candidateStrip->setVisible(stripWanted() && textShown());
     // Switching on does not load the words: the strip's first paint does.
     session.setCompletion(on && completion ? completion.get() : nullptr);
     if (on && swipeOn && painted)
@@ -114,7 +119,7 @@ void WordCompletion::setCorrectionOn(bool value)
     createStrip();
     layOut();
     if (candidateStrip)
-        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
+        candidateStrip->setVisible(stripWanted() && textShown());
     if (correctionOn && painted)
         ensureCorrection();
     session.setCorrection(correctionOn && wordCorrection ? wordCorrection.get() : nullptr);
@@ -132,7 +137,8 @@ void WordCompletion::createStrip()
         QTimer::singleShot(0, this, &WordCompletion::afterFirstPaint);
     });
     // The strip is shown and hidden with the text area.
-    text.widget()->installEventFilter(this);
+    if (text)
+        text->widget()->installEventFilter(this);
 }
 
 // The words are loaded once the strip is on the screen, so that they never delay the window.
@@ -148,25 +154,44 @@ void WordCompletion::afterFirstPaint()
         ensureSwipe();
 }
 
+bool WordCompletion::textShown() const
+{
+    return text ? text->widget()->isVisible() : true;
+}
+
 void WordCompletion::place()
 {
-    textRect = text.widget()->geometry();
+    textRect = text->widget()->geometry();
+    layOut();
+}
+
+void WordCompletion::placeStrip(const QRect &rect)
+{
+    stripRect = rect;
     layOut();
 }
 
 void WordCompletion::layOut()
 {
-    QPlainTextEdit *edit = text.widget();
-    if (textRect.isNull())
-        return; // not placed yet
-    if (!stripWanted() || !candidateStrip) {
-        edit->setGeometry(textRect);
-        return;
+    int height = 0;
+    if (!text) {
+        if (stripRect.isNull() || !candidateStrip)
+            return;
+        height = stripRect.height();
+        candidateStrip->setGeometry(stripRect);
+    } else {
+        QPlainTextEdit *edit = text->widget();
+        if (textRect.isNull())
+            return; // not placed yet
+        if (!stripWanted() || !candidateStrip) {
+            edit->setGeometry(textRect);
+            return;
+        }
+        // The strip scales with the text area, whose height is 76 pixels at scale 1.
+        height = qRound(CandidateStrip::layoutHeight * textRect.height() / 76.0);
+        edit->setGeometry(textRect.adjusted(0, 0, 0, -height));
+        candidateStrip->setGeometry(textRect.left(), textRect.bottom() + 1 - height, textRect.width(), height);
     }
-    // The strip scales with the text area, whose height is 76 pixels at scale 1.
-    const int height = qRound(CandidateStrip::layoutHeight * textRect.height() / 76.0);
-    edit->setGeometry(textRect.adjusted(0, 0, 0, -height));
-    candidateStrip->setGeometry(textRect.left(), textRect.bottom() + 1 - height, textRect.width(), height);
     QFont font = window.font();
     font.setPixelSize(std::max(8, height * 3 / 5));
     candidateStrip->setFont(font);
@@ -175,7 +200,7 @@ void WordCompletion::layOut()
 bool WordCompletion::eventFilter(QObject *watched, QEvent *event)
 {
     if (candidateStrip && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
-        candidateStrip->setVisible(stripWanted() && text.widget()->isVisible());
+        candidateStrip->setVisible(stripWanted() && textShown());
     return QObject::eventFilter(watched, event);
 }
 

@@ -37,6 +37,9 @@ public:
     static constexpr int saveRetryMs = 10000;
 
     WordCompletion(QWidget &window, TextArea &text, TypingSession &session);
+    // A strip without a text area (the keyboard panel): placed by placeStrip, shown with the
+    // window.
+    WordCompletion(QWidget &window, TypingSession &session);
     ~WordCompletion() override; // keeps learned words that are not saved yet
 
     // Saves what is learned and not saved yet, and waits until it is on disk (or could not
@@ -60,6 +63,8 @@ public:
     // Called when the window has given the text area its whole rectangle: with completion
     // on, the strip takes the bottom of it.
     void place();
+    // Without a text area: the strip's own rectangle in the window.
+    void placeStrip(const QRect &rect);
 
     CandidateStrip *strip() const { return candidateStrip; }
     const CompletionEngine *engine() const { return completion.get(); }
@@ -71,6 +76,7 @@ protected:
 
 private:
     bool stripWanted() const { return on || correctionOn; }
+    bool textShown() const;
     void createStrip();
     void afterFirstPaint();
     void layOut();
@@ -89,7 +95,8 @@ private:
     void waitForSave();
 
     QWidget &window;
-    TextArea &text;
+    TextArea *text = nullptr; // none in the keyboard panel
+    QRect stripRect;          // the strip's place when there is no text area
     TypingSession &session;
     QPointer<CandidateStrip> candidateStrip;
     std::unique_ptr<CompletionEngine> completion;

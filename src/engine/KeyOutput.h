@@ -30,7 +30,21 @@ public:
     // A character key with modifiers (Ctrl+C, Ctrl+Shift+Z); ch is a lower-case letter or a digit.
     virtual void sendShortcut(char16_t ch, SentModifiers modifiers) = 0;
     // Deletes `count` characters before the caret (BackSpaces, or the input method's deletion).
+    // A character is a Unicode code point: a surrogate pair counts one, as one BackSpace
+    // deletes it; a line break counts one.
     virtual void deleteBefore(int count) = 0;
+    // The same, given the text deleted (as Wendrel knows it, line breaks as "\n"), for a
+    // sender that counts otherwise (an input method counts bytes of UTF-8). The engine calls
+    // this one.
+    virtual void deleteTextBefore(const QString &deleted)
+    {
+        int count = 0;
+        for (qsizetype i = 0; i < deleted.size(); ++i) {
+            if (!(deleted[i].isLowSurrogate() && i > 0 && deleted[i - 1].isHighSurrogate()))
+                ++count;
+        }
+        deleteBefore(count);
+    }
 };
 
 } // namespace wendrel

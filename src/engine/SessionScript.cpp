@@ -82,8 +82,21 @@ SessionScript::SessionScript() : typing(manualClock, memoryClipboard)
                      [this](const SessionCommand &command) { pendingCommand = command.caption; });
 }
 
+void SessionScript::typeIntoRecorder()
+{
+    recording = std::make_unique<RecordingOutput>();
+    typing.typeInto(recording.get());
+}
+
 int SessionScript::keyByName(QStringView name)
 {
+    // Keyboard mode's captions name the keys too.
+    if (name == u"Esc")
+        return keyIndexByRole(KeyRole::Load);
+    if (name == u"Tab")
+        return keyIndexByRole(KeyRole::Save);
+    if (name == u"Ctrl")
+        return keyIndexByRole(KeyRole::Shortcut);
     if (name.startsWith(u'#')) {
         bool ok = false;
         const int id = name.mid(1).toInt(&ok);
@@ -183,11 +196,47 @@ Result SessionScript::runEvent(QStringView word, QStringView rest)
         memoryClipboard.setText(parsed.array().at(0).toString());
         return {};
     }
+    if (recording && (word == u"focus" || word == u"caret-moved")) {
+        if (auto refused = noArguments(word.toString()))
+            return *refused;
+        if (word == u"focus")
+            typing.otherProgramFocusChanged();
+        else
+            typing.otherProgramCaretMoved();
+        return {};
+    }
+    if (recording && word == u"field") {
+        static const std::pair<const char16_t *, FieldKind> kinds[] = {
+            {u"unknown", FieldKind::Unknown}, {u"text", FieldKind::Text},   {u"password", FieldKind::Password},
+            {u"terminal", FieldKind::Terminal}, {u"email", FieldKind::Email}, {u"url", FieldKind::Url},
+            {u"number", FieldKind::Number},
+        };
+        for (const auto &[name, kind] : kinds) {
+            if (arguments.size() == 1 && arguments[0] == QStringView(name)) {
+                typing.setFieldKind(kind);
+                return {};
+            }
+        }
+        return failure(QStringLiteral("'field' needs one of unknown, text, password, terminal, email, url, number"));
+    }
+    if (recording && word == u"before") {
+        QJsonParseError error;
+        const QJsonDocument parsed = QJsonDocument::fromJson(QStringLiteral("[%1]").arg(rest).toUtf8(), &error);
+        if (rest.isEmpty() || error.error != QJsonParseError::NoError || parsed.array().size() != 1
+            || !parsed.array().at(0).isString())
+            return failure(QStringLiteral("'before' needs one JSON string, for example before \"Dear Sir,\\n\""));
+        typing.setTextBeforeCaret(parsed.array().at(0).toString());
+        return {};
+    }
     if (word == u"reset") {
         if (auto refused = noArguments(QStringLiteral("reset")))
             return *refused;
         typing.reset();
         pendingCommand.reset();
+        if (recording) {
+            recording->clearLog();
+            recording->setFieldText({});
+        }
         return {};
     }
     if (word == u"state") {
@@ -223,6 +272,16 @@ QJsonObject SessionScript::state()
         {QStringLiteral("time"), double(manualClock.now())},
     };
     pendingCommand.reset();
+    if (recording) {
+        answer.insert(QStringLiteral("ctrl"), typing.ctrlOn());
+        answer.insert(QStringLiteral("known"), typing.textBeforeCaretKnown());
+        QJsonArray sent;
+        for (const QJsonObject &send : recording->sends())
+            sent.append(send);
+        recording->clearLog();
+        answer.insert(QStringLiteral("sent"), sent);
+        answer.insert(QStringLiteral("field"), recording->fieldText().normalized(QString::NormalizationForm_C));
+    }
     return answer;
 }
 

@@ -2,11 +2,13 @@
 // wendrel-type's protocol: one event or query a line, run on a typing session with its own
 // clock and clipboard. Kept apart from main() so that tests can run lines without a process.
 #include "Clipboard.h"
+#include "RecordingOutput.h"
 #include "SessionClock.h"
 #include "TypingSession.h"
 
 #include <QJsonObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace wendrel {
@@ -21,6 +23,14 @@ public:
     SessionScript();
 
     TypingSession &session() { return typing; }
+
+    // Keyboard mode: the session types into a program that is not there. What it would send
+    // is recorded and played on a text field of the script's own; "state" reports both
+    // ("sent": the sends since the last state, "field": the field's text), and the events
+    // "focus", "caret-moved", "field KIND" and "before TEXT" stand for what the window system
+    // reports of the program.
+    void typeIntoRecorder();
+    RecordingOutput *recorder() { return recording.get(); }
     ManualClock &clock() { return manualClock; }
 
     struct Result {
@@ -42,6 +52,7 @@ private:
     MemoryClipboard memoryClipboard;
     TypingSession typing;
     std::optional<QString> pendingCommand;
+    std::unique_ptr<RecordingOutput> recording;
 };
 
 } // namespace wendrel

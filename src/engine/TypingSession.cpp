@@ -98,31 +98,26 @@ private:
 };
 
 TypingSession::TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent)
-    : QObject(parent), clock(clock), clipboard(clipboard), doc(std::make_unique<QTextDocument>())
+    : QObject(parent), clock(clock), clipboard(clipboard), cursor(target.cursor()),
+      faces(clock, [this](const QList<int> &keys) { emit keysChanged(keys); })
 {
-    doc->setUndoRedoEnabled(true);
-    cursor = QTextCursor(doc.get());
-    recorder = std::make_unique<UndoRecorder>(*doc);
+    recorder = std::make_unique<UndoRecorder>(target.document());
     gestureHost = std::make_unique<GestureHost>(*this);
     gestures = std::make_unique<KeyGestures>(clock, *gestureHost);
     // Edits made by others (the window's text area typed on with a physical keyboard) are
     // noticed here: completion learns from them too.
-    connect(doc.get(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i)
-        captions[i] = keyCaption(table[i], false, false, false);
+    connect(&target.document(), &QTextDocument::contentsChange, this, &TypingSession::onContentsChange);
 }
 
 TypingSession::~TypingSession()
 {
     gestures.reset(); // its timers first
-    if (litTimer)
-        clock.cancel(litTimer);
-    disconnect(doc.get(), nullptr, this, nullptr);
+    disconnect(&target.document(), nullptr, this, nullptr);
 }
 
 void TypingSession::endOperation()
 {
+    target.flush(); // another program gets what the operation typed
     const bool caretMoved = cursor.position() != caretAtStart || cursor.anchor() != anchorAtStart;
     if (caretMoved || textEdited)
         refreshCandidates();
@@ -151,8 +146,10 @@ void TypingSession::setSwipe(SwipeTyping *swipe)
 void TypingSession::setCorrection(WordCorrection *correction)
 {
     wordCorrection = correction;
-    if (wordCorrection)
+    if (wordCorrection) {
         wordCorrection->newText(); // taps of a word begun before are not known
+        wordCorrection->setLearning(rules().learns);
+    }
     refreshCandidates();
 }
 
@@ -160,43 +157,23 @@ void TypingSession::setCorrection(WordCorrection *correction)
 
 int TypingSession::keyAt(QPointF point)
 {
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        const KeyRect &r = table[i].rect;
-        if (point.x() >= r.x && point.x() < r.x + r.width && point.y() >= r.y && point.y() < r.y + r.height)
-            return int(i);
-    }
-    return -1;
+    return KeyTouches::keyAt(point);
 }
 
 QPointF TypingSession::keyCentre(int keyIndex)
 {
-    const KeyRect &r = keyTable()[size_t(keyIndex)].rect;
-    // The Enter key reaches past the layout's right edge: its centre is still inside.
-    return QPointF(r.x + r.width / 2.0, r.y + r.height / 2.0);
-}
-
-int TypingSession::pressedKey() const
-{
-    return touch.down && pressShown ? touch.pressKey : -1;
+    return KeyTouches::keyCentre(keyIndex);
 }
 
 void TypingSession::press(QPointF point)
 {
     Operation operation(*this);
     gestures->abandon(); // a touch still down ends without a tap
-    if (touch.down && pressShown && touch.pressKey >= 0)
-        changeKey(touch.pressKey);
-    touch = Touch{point, clock.now(), keyAt(point), point, clock.now(), true};
-    pressShown = touch.pressKey >= 0;
-    if (touch.pressKey >= 0) {
-        // A pressed push button becomes the default button, as on the handheld.
-        defaultLook[size_t(touch.pressKey)] = true;
-        changeKey(touch.pressKey);
-    }
     const bool hadStroke = stroke.isStroke();
+    touches.press(point);
+    const Touch &touch = touches.current();
     stroke.press(point, touch.time, touch.pressKey,
-                 swipeTyping && !fn && field != FieldKind::Password && touch.pressKey >= 0
+                 swipeTyping && !fn && rules().candidates && touch.pressKey >= 0
                      && keyTable()[size_t(touch.pressKey)].role == KeyRole::Letter);
     if (hadStroke)
         emit strokeChanged();
@@ -205,40 +182,27 @@ void TypingSession::press(QPointF point)
 
 void TypingSession::move(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    // Like a push button, the key shows pressed only while the touch is on it.
-    const bool onKey = touch.pressKey >= 0 && keyAt(point) == touch.pressKey;
-    if (onKey != pressShown) {
-        pressShown = onKey;
-        changeKey(touch.pressKey);
-    }
+    touches.move(point);
     gestures->move(point);
     // A touch whose key's popup opened is no stroke; one that reached another letter is.
     const int under = keyAt(point);
     if (gestures->popupKey() >= 0)
         stroke.cancel();
-    else if (stroke.move(point, touch.time, under, under >= 0 && keyTable()[size_t(under)].role == KeyRole::Letter))
+    else if (stroke.move(point, touches.current().time, under, under >= 0 && keyTable()[size_t(under)].role == KeyRole::Letter))
         emit strokeChanged();
 }
 
 void TypingSession::release(QPointF point)
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.point = point;
-    touch.time = clock.now();
-    touch.down = false;
-    const int key = touch.pressKey;
-    if (key >= 0 && pressShown)
-        changeKey(key);
-    pressShown = false;
+    touches.release(point);
     if (stroke.isStroke()) {
-        stroke.release(point, touch.time);
+        stroke.release(point, touches.current().time);
         gestures->cancel();
         typeStroke();
         stroke.clear();
@@ -252,13 +216,10 @@ void TypingSession::release(QPointF point)
 
 void TypingSession::cancelTouch()
 {
-    if (!touch.down)
+    if (!touches.isDown())
         return;
     Operation operation(*this);
-    touch.down = false;
-    if (touch.pressKey >= 0 && pressShown)
-        changeKey(touch.pressKey);
-    pressShown = false;
+    touches.cancel();
     const bool hadStroke = stroke.isStroke();
     stroke.clear();
     if (hadStroke)
@@ -269,14 +230,15 @@ void TypingSession::cancelTouch()
 // An ordinary touch ended: a press and a release on the same key is a tap of that key.
 void TypingSession::tapAt(QPointF releasePoint)
 {
+    const Touch &touch = touches.current();
     const int key = touch.pressKey;
     if (key >= 0 && keyAt(releasePoint) == key) {
-        tapped = touch;
+        touches.tapped();
         onKeyTapped(key);
-    } else if (key < 0 && keyAt(releasePoint) < 0 && wordCorrection && !fn && !cursor.hasSelection()
+    } else if (key < 0 && keyAt(releasePoint) < 0 && corrector() && !fn && !cursor.hasSelection()
                && WordCorrection::isNearLetters(touch.pressPoint)) {
         // Beside the letter keys: no key typed, but a letter was meant there.
-        wordCorrection->noteTap(touch.pressPoint, textBefore(cursor.position()), false);
+        corrector()->noteTap(touch.pressPoint, textBefore(cursor.position()), false);
         refreshCandidates();
     }
 }
@@ -295,6 +257,8 @@ void TypingSession::tapKey(int keyIndex)
 TouchKind TypingSession::touchKind(int keyIndex) const
 {
     const KeyDef &key = keyTable()[size_t(keyIndex)];
+    if (ctrl)
+        return TouchKind::Plain; // the next key goes out with Ctrl, once
     if (key.typed == backSpace)
         return fn ? TouchKind::Plain : TouchKind::Repeating; // Undo and Redo do not repeat
     if (key.typed == u' ')
@@ -307,7 +271,7 @@ TouchKind TypingSession::touchKind(int keyIndex) const
 void TypingSession::typeAlternate(int keyIndex, const QString &text)
 {
     Operation operation(*this);
-    tapped = touch;
+    touches.tapped();
     for (const QChar ch : text)
         typeChar(ch.unicode());
     afterTap(keyIndex);
@@ -320,7 +284,11 @@ bool TypingSession::deleteBackward(DeleteStep step)
     if (step == DeleteStep::Word) {
         const int end = cursor.position();
         const int start = wordStartBefore(end);
-        if (start < end) {
+        if (start == end && target.isOtherProgram()) {
+            // Nothing known before the caret: the other program's characters go one at a time.
+            target.deleteBeyondStart();
+            otherProgramTextLost();
+        } else if (start < end) {
             UndoStep undoStep(*recorder, cursor, EditKind::DeletionRepeat);
             cursor.setPosition(start, QTextCursor::KeepAnchor);
             cursor.removeSelectedText();
@@ -338,7 +306,8 @@ bool TypingSession::deleteBackward(DeleteStep step)
         characterKey(keyTable()[size_t(key)], key);
         deletionKind = EditKind::Deletion;
     }
-    return cursor.position() > 0;
+    // Another program may hold more text than is known here.
+    return cursor.position() > 0 || target.isOtherProgram();
 }
 
 // Where a word-wise deletion from position stops: a little of the text before it is read, more
@@ -347,11 +316,13 @@ int TypingSession::wordStartBefore(int position) const
 {
     for (int reach = 64;; reach *= 4) {
         const int from = std::max(0, position - reach);
-        QTextCursor range(doc.get());
+        QTextCursor range(&target.document());
         range.setPosition(from);
         range.setPosition(position, QTextCursor::KeepAnchor);
         const QString before = range.selectedText(); // a line break reads as U+2029, a space
         const qsizetype start = previousWordStart(before, before.size());
+        if (start == 0 && from == 0 && !target.startKnown())
+            return position; // the word may go on before what is known of it
         if (start > 0 || from == 0)
             return from + int(start);
     }
@@ -363,22 +334,30 @@ int TypingSession::wordStartBefore(int position) const
 void TypingSession::slideCaret(int characters)
 {
     Operation operation(*this);
+    if (target.isOtherProgram()) {
+        // The other program's caret goes by arrow keys; where it lands is not known.
+        for (; slideSent != characters; slideSent += slideSent < characters ? 1 : -1)
+            target.sendKey(slideSent < characters ? SentKey::Right : SentKey::Left, SentModifiers{false, shift, false});
+        otherProgramTextLost();
+        return;
+    }
     if (slideStart < 0)
         slideStart = cursor.position();
-    QTextCursor target(doc.get());
-    target.setPosition(slideStart);
-    target.movePosition(characters < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
-                        QTextCursor::MoveAnchor, std::abs(characters));
-    cursor.setPosition(target.position(), shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    QTextCursor destination(&target.document());
+    destination.setPosition(slideStart);
+    destination.movePosition(characters < 0 ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter,
+                             QTextCursor::MoveAnchor, std::abs(characters));
+    cursor.setPosition(destination.position(), shift ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
 }
 
 void TypingSession::endCaretSlide()
 {
     Operation operation(*this);
     slideStart = -1;
+    slideSent = 0;
     // The slide typed nothing; the Space key loses its pressed look, and a Shift used to
     // select is released, as a typed character would release it.
-    clearDefaultStyle(touch.pressKey);
+    clearDefaultStyle(touches.current().pressKey);
     if (shift)
         onShift();
     emit focusRequested();
@@ -389,7 +368,11 @@ void TypingSession::endCaretSlide()
 void TypingSession::undoKey(int keyIndex)
 {
     const bool redoing = shift;
-    if (redoing)
+    if (target.isOtherProgram()) {
+        // The other program undoes its own edits: Ctrl+Z, Ctrl+Shift+Z.
+        target.sendShortcut(u'z', SentModifiers{true, redoing, false});
+        otherProgramTextLost();
+    } else if (redoing)
         redo();
     else
         undo();
@@ -408,6 +391,10 @@ void TypingSession::onKeyTapped(int keyIndex)
 {
     Operation operation(*this);
     const KeyDef &key = keyTable()[size_t(keyIndex)];
+    const bool typingKey = key.role == KeyRole::Letter || key.role == KeyRole::ShiftKey
+        || key.role == KeyRole::Character || key.role == KeyRole::Equals;
+    if (ctrl && !fn && typingKey && ctrlKey(key, keyIndex))
+        return;
     switch (key.role) {
     case KeyRole::Letter: letterKey(key, keyIndex); break;
     case KeyRole::ShiftKey:
@@ -419,6 +406,9 @@ void TypingSession::onKeyTapped(int keyIndex)
     case KeyRole::Load:
         if (fn) {
             pasteClipboard();
+        } else if (target.isOtherProgram()) {
+            target.sendKey(SentKey::Escape);
+            keySent(keyIndex);
         } else {
             command(SessionCommand::Kind::Load, keyIndex);
         }
@@ -430,11 +420,22 @@ void TypingSession::onKeyTapped(int keyIndex)
             onFn();
             emit focusRequested();
             afterTap(keyIndex);
+        } else if (target.isOtherProgram()) {
+            target.sendKey(SentKey::Tab);
+            keySent(keyIndex);
         } else {
             command(SessionCommand::Kind::Save, keyIndex);
         }
         break;
-    case KeyRole::Shortcut: command(SessionCommand::Kind::Shortcut, keyIndex); break;
+    case KeyRole::Shortcut:
+        if (target.isOtherProgram() && !fn) {
+            onCtrl(keyIndex);
+        } else {
+            if (fn && target.isOtherProgram())
+                onFn();
+            command(SessionCommand::Kind::Shortcut, keyIndex);
+        }
+        break;
     case KeyRole::Options: command(SessionCommand::Kind::Options, keyIndex); break;
     case KeyRole::Exit: command(SessionCommand::Kind::Exit, keyIndex); break;
     case KeyRole::Help: command(SessionCommand::Kind::Help, keyIndex); break;
@@ -443,7 +444,7 @@ void TypingSession::onKeyTapped(int keyIndex)
 
 void TypingSession::command(SessionCommand::Kind kind, int keyIndex, const QString &keyName, const QString &caption)
 {
-    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? captions[size_t(keyIndex)] : caption});
+    emit commandRequested(SessionCommand{kind, keyIndex, keyName, caption.isEmpty() ? faces.caption(keyIndex) : caption});
 }
 
 void TypingSession::letterKey(const KeyDef &key, int keyIndex)
@@ -477,34 +478,20 @@ void TypingSession::characterKey(const KeyDef &key, int keyIndex)
     afterTap(keyIndex);
 }
 
-// What the typing assistant sees: the text as the handheld's edit control held it, a line
-// break being the two characters 13, 10. Only the characters next to the caret are read.
 TypingContext TypingSession::typingContext() const
 {
-    TypingContext context;
-    context.hasSelection = cursor.hasSelection();
-    context.length = doc->characterCount() - 1 + doc->blockCount() - 1;
-    const int position = cursor.selectionStart();
-    const QTextBlock block = doc->findBlock(position);
-    const int offset = position - block.position();
-    const bool firstBlock = !block.previous().isValid();
-    context.caret = position + block.blockNumber();
-    auto at = [&](int blockOffset) { return doc->characterAt(block.position() + blockOffset).unicode(); };
-    if (offset >= 2) {
-        context.before1 = at(offset - 1);
-        context.before2 = at(offset - 2);
-    } else if (offset == 1) {
-        context.before1 = at(0);
-        context.before2 = firstBlock ? 0 : lineFeed;
-    } else if (!firstBlock) {
-        context.before1 = lineFeed;
-        context.before2 = carriageReturn;
-    }
-    return context;
+    return target.typingContext();
 }
 
 void TypingSession::postChar(char16_t ch)
 {
+    if (ch == backSpace && !cursor.hasSelection() && cursor.position() == 0 && target.isOtherProgram()) {
+        // Nothing known before the other program's caret: its own text is deleted, and what
+        // stands before the caret there is no longer known.
+        target.deleteBeyondStart();
+        otherProgramTextLost();
+        return;
+    }
     if (ch == backSpace) {
         if (cursor.hasSelection())
             cursor.removeSelectedText();
@@ -525,6 +512,7 @@ void TypingSession::typeChar(char16_t ch)
     Operation operation(*this);
     if (swipeTakesBack(ch) || correctionTakesBack(ch))
         return;
+    WordCorrection *const wordCorrection = corrector();
     const bool endsAWord = wordCorrection && !cursor.hasSelection() && ch != backSpace && endsWord(QChar(ch));
     {
         // What the assistant posts, and a correction of the word the key ends, belong to the
@@ -533,7 +521,9 @@ void TypingSession::typeChar(char16_t ch)
         // A word's end may correct the word first; the typing assistant then sees the word as it stands.
         if (endsAWord && wordCorrection->correctAtWordEnd(cursor, textBefore(cursor.position())))
             textEdited = true;
-        const TypingDecision decision = decideTyping(typingContext(), typing, ch);
+        // Where the field wants no capitals the assistant stays out, and so does its "I".
+        const TypingDecision decision = rules().capitals ? decideTyping(typingContext(), typing, ch)
+                                                         : TypingDecision{{}, false, TypingState{}};
         typing = decision.state;
         if (decision.handled) {
             for (char16_t posted : decision.posts)
@@ -552,19 +542,14 @@ void TypingSession::typeChar(char16_t ch)
         onFn();
 }
 
+KeyModes TypingSession::keyModes() const
+{
+    return KeyModes{upperLabels, shift, caps, fn, ctrl, target.isOtherProgram()};
+}
+
 void TypingSession::relabelKeys()
 {
-    QList<int> changed;
-    const auto table = keyTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-        QString next = keyCaption(table[i], upperLabels, shift, fn);
-        if (next != captions[i]) {
-            captions[i] = std::move(next);
-            changed.append(int(i));
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.relabel(keyModes());
 }
 
 void TypingSession::showLowerCaseLabels()
@@ -630,11 +615,13 @@ void TypingSession::onEqualsKey()
     // The formula ends at the selection's start and begins after the last space or line
     // break, so it lies within the caret's line: only that line is read.
     const int start = cursor.selectionStart();
-    const QTextBlock block = doc->findBlock(start);
+    const QTextBlock block = target.document().findBlock(start);
     const QString head = block.text().left(start - block.position());
     const qsizetype space = head.lastIndexOf(u' ');
     const bool atTextStart = space < 0 && !block.previous().isValid();
-    if (!(atTextStart && head.size() >= maxHeadWithoutBreak)) {
+    // A formula that may go on before what is known of another program's text is not taken.
+    const bool headKnown = !(atTextStart && !target.startKnown());
+    if (headKnown && !(atTextStart && head.size() >= maxHeadWithoutBreak)) {
         QString formula = head.mid(space + 1);
         const bool typedEquals = formula.endsWith(u'=');
         if (typedEquals)
@@ -658,7 +645,13 @@ void TypingSession::onEqualsKey()
 void TypingSession::copyAllText()
 {
     Operation operation(*this);
-    if (doc->isEmpty())
+    if (target.isOtherProgram()) {
+        // The other program copies its selection; its text stays as it was.
+        target.flush();
+        target.output()->sendShortcut(u'c', SentModifiers{true, false, false});
+        return;
+    }
+    if (target.document().isEmpty())
         return;
     const int start = cursor.selectionStart();
     clipboard.setText(plainText());
@@ -668,8 +661,12 @@ void TypingSession::copyAllText()
 void TypingSession::pasteClipboard()
 {
     Operation operation(*this);
-    const QString pasted = clipboard.text();
-    if (!pasted.isEmpty()) {
+    const QString pasted = target.isOtherProgram() ? QString() : clipboard.text();
+    if (target.isOtherProgram()) {
+        // The other program pastes its clipboard: what it pastes there is not known here.
+        target.sendShortcut(u'v', SentModifiers{true, false, false});
+        otherProgramTextLost();
+    } else if (!pasted.isEmpty()) {
         UndoStep step(*recorder, cursor, EditKind::Paste);
         cursor.insertText(pasted); // a "\n", "\r\n" or "\r" becomes a line break
         textEdited = true;
@@ -682,78 +679,34 @@ void TypingSession::pasteClipboard()
 
 // --- Looks -----------------------------------------------------------------------------------
 
-void TypingSession::changeKey(int keyIndex)
-{
-    emit keysChanged({keyIndex});
-}
-
 void TypingSession::clearDefaultStyle(int keyIndex)
 {
-    if (keyIndex < 0 || keyIndex >= keyCount || !defaultLook[size_t(keyIndex)])
-        return;
-    defaultLook[size_t(keyIndex)] = false;
-    changeKey(keyIndex);
+    faces.clearDefaultLook(keyIndex);
 }
 
 void TypingSession::afterTap(int keyIndex)
 {
-    clearDefaultStyle(keyIndex);
-    if (lightOn && keyTable()[size_t(keyIndex)].lights) {
-        lit[size_t(keyIndex)] = true;
-        // Timer 1 restarts: all keys lit together go dark together, after the last of them.
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-        changeKey(keyIndex);
-    }
-}
-
-void TypingSession::onLitTimer()
-{
-    litTimer = 0;
-    QList<int> changed;
-    for (int i = 0; i < keyCount; ++i) {
-        if (lit[size_t(i)]) {
-            lit[size_t(i)] = false;
-            defaultLook[size_t(i)] = false;
-            changed.append(i);
-        }
-    }
-    if (!changed.isEmpty())
-        emit keysChanged(changed);
+    faces.clearDefaultLook(keyIndex);
+    faces.light(keyIndex);
 }
 
 Rgb TypingSession::keyColour(int keyIndex) const
 {
-    const KeyDef &key = keyTable()[size_t(keyIndex)];
-    if (lit[size_t(keyIndex)])
-        return litColour;
-    const bool modeOn = (key.role == KeyRole::Fn && fn) || (key.role == KeyRole::Caps && caps)
-        || (key.role == KeyRole::Shift && shift);
-    return modeOn ? modeColour : key.face;
+    return faces.colour(keyIndex, keyModes());
 }
 
 Rgb TypingSession::onControlColour(int keyIndex)
 {
-    // A lit key drawn again (the window uncovered) stays lit 65 ms from this drawing.
-    if (lit[size_t(keyIndex)]) {
-        if (litTimer)
-            clock.cancel(litTimer);
-        litTimer = clock.callAfter(litMs, [this] { onLitTimer(); });
-    }
-    return keyColour(keyIndex);
+    return faces.colourAsPainted(keyIndex, keyModes());
 }
 
 // --- Word completion ---------------------------------------------------------------------------
 
-// The text before a position, enough of it for completion; a line break reads as 10.
+// The text before a position, enough of it for completion; a line break reads as 10. Where the
+// text before another program's caret is not known, a marker stands for it (TextTarget).
 QString TypingSession::textBefore(int position) const
 {
-    const QTextBlock block = doc->findBlock(position);
-    QString before = block.text().left(position - block.position());
-    if (before.size() < completionContextLength && block.previous().isValid())
-        before = block.previous().text().right(completionContextLength) + u'\n' + before;
-    return before.right(completionContextLength);
+    return target.textBefore(position, completionContextLength);
 }
 
 void TypingSession::refreshCandidates()
@@ -761,11 +714,11 @@ void TypingSession::refreshCandidates()
     QStringList next;
     if (swipedWordLast()) {
         next = swipeTyping->stripWords(candidateCount);
-    } else if (!cursor.hasSelection()) {
+    } else if (!cursor.hasSelection() && rules().candidates) {
         const QString before = textBefore(cursor.position());
         if (completionEngine)
             next = completionEngine->candidates(before, caps);
-        if (wordCorrection)
+        if (WordCorrection *const wordCorrection = corrector())
             next = wordCorrection->candidates(before, next, candidateCount);
     }
     if (next != shownCandidates) {
@@ -777,9 +730,9 @@ void TypingSession::refreshCandidates()
 // The character before position was just typed: if it ends a word, that word is learned.
 void TypingSession::learnAfter(int position)
 {
-    if (!completionEngine || position <= 0)
+    if (!completionEngine || position <= 0 || !rules().learns)
         return;
-    QChar typed = doc->characterAt(position - 1);
+    QChar typed = target.document().characterAt(position - 1);
     if (typed == QChar(paragraphSeparator))
         typed = QChar(lineFeed);
     if (!endsWord(typed))
@@ -812,18 +765,27 @@ void TypingSession::pick(int cell)
     }
     if (word.isEmpty() || (!completionEngine && !wordCorrection) || cursor.hasSelection())
         return;
+    const QString before = textBefore(cursor.position());
+    const CompletionContext context = completionContext(before);
+    // The typed letters are replaced only where they are known to stand before the caret.
+    if (!context.offer || !target.mayReplace(int(context.typed.size())))
+        return;
     emit soundRequested();
     emit candidatePicked(cell);
     if (wordCorrection)
         wordCorrection->forgetLastCorrection();
+    const FieldRules fieldRules = rules();
     std::optional<CompletionEngine::Replacement> replacement;
-    if (completionEngine) {
-        replacement = completionEngine->accept(textBefore(cursor.position()), word);
-    } else if (const CompletionContext context = completionContext(textBefore(cursor.position())); context.offer) {
-        replacement = CompletionEngine::Replacement{context.typed.size(), word + u' '}; // a correction's cell
+    if (completionEngine && fieldRules.learns) {
+        replacement = completionEngine->accept(before, word);
+    } else {
+        // A correction's cell, or a field where nothing is learned.
+        replacement = CompletionEngine::Replacement{context.typed.size(), word + u' '};
     }
     if (!replacement)
         return;
+    if (!fieldRules.spaceAfterCandidate && replacement->text.endsWith(u' '))
+        replacement->text.chop(1);
     // One edit: the typed letters give way to the word and a space (one undo step too).
     {
         UndoStep step(*recorder, cursor, EditKind::Candidate);
@@ -850,14 +812,14 @@ void TypingSession::pick(int cell)
 void TypingSession::typeStroke()
 {
     Operation operation(*this);
-    clearDefaultStyle(touch.pressKey);
+    clearDefaultStyle(touches.current().pressKey);
     if (!swipeTyping)
         return;
     const SwipeTyping::Reading reading
         = swipeTyping->read(stroke.pointsOnly(), textBefore(cursor.selectionStart()), candidateCount);
     if (reading.word.isEmpty())
         return;
-    if (wordCorrection)
+    if (WordCorrection *const wordCorrection = corrector())
         wordCorrection->forgetLastCorrection();
     SwipeTyping::Swiped swiped;
     {
@@ -886,7 +848,7 @@ void TypingSession::typeStroke()
     typing.corrected = false;
     typing.iRestored = false;
     swiped.end = cursor.position();
-    swiped.revision = doc->revision();
+    swiped.revision = target.document().revision();
     swiped.words = QStringList{reading.word} + reading.others;
     swipeTyping->remember(std::move(swiped));
     emit soundRequested();
@@ -901,7 +863,7 @@ bool TypingSession::swipedWordLast() const
     if (!swipeTyping || !swipeTyping->lastSwiped() || cursor.hasSelection())
         return false;
     const SwipeTyping::Swiped &swiped = *swipeTyping->lastSwiped();
-    return cursor.position() == swiped.end && doc->revision() == swiped.revision;
+    return cursor.position() == swiped.end && target.document().revision() == swiped.revision;
 }
 
 // A BackSpace right after a swiped word takes the whole word away, with the space it brought.
@@ -945,7 +907,7 @@ void TypingSession::replaceSwipedWord(int cell, const QString &word)
     textEdited = true;
     swiped.word = word;
     swiped.end = cursor.position();
-    swiped.revision = doc->revision();
+    swiped.revision = target.document().revision();
     swipeTyping->remember(std::move(swiped));
     emit focusRequested();
     if (shift)
@@ -960,8 +922,10 @@ void TypingSession::replaceSwipedWord(int cell, const QString &word)
 // key was tapped without a touch).
 void TypingSession::noteLetterTap(int keyIndex)
 {
+    WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return;
+    const Touch &tapped = touches.lastTap();
     const QPointF point = tapped.pressKey == keyIndex ? tapped.pressPoint : keyCentre(keyIndex);
     wordCorrection->noteTap(point, textBefore(cursor.position()), true);
 }
@@ -970,6 +934,7 @@ void TypingSession::noteLetterTap(int keyIndex)
 // corrections are; anything else typed makes the correction final.
 bool TypingSession::correctionTakesBack(char16_t ch)
 {
+    WordCorrection *const wordCorrection = corrector();
     if (!wordCorrection)
         return false;
     if (ch != backSpace || !wordCorrection->undoCorrection(cursor)) {
@@ -995,20 +960,20 @@ bool TypingSession::correctionTakesBack(char16_t ch)
 void TypingSession::setSelection(int anchor, int caret)
 {
     Operation operation(*this);
+    if (target.isOtherProgram())
+        return; // another program's caret stays at the end of what is known of its text
     if (wordCorrection && (anchor != cursor.anchor() || caret != cursor.position()))
         wordCorrection->forgetLastCorrection(); // the caret went elsewhere: the correction stands
     if (swipeTyping && (anchor != cursor.anchor() || caret != cursor.position()))
         swipeTyping->forget(); // and the swiped word is no longer the last thing done
-    const int end = doc->characterCount() - 1;
+    const int end = target.document().characterCount() - 1;
     cursor.setPosition(std::clamp(anchor, 0, end));
     cursor.setPosition(std::clamp(caret, 0, end), QTextCursor::KeepAnchor);
 }
 
 QString TypingSession::plainText() const
 {
-    QString text = doc->toRawText();
-    text.replace(QChar(paragraphSeparator), QChar(lineFeed));
-    return text;
+    return target.plainText();
 }
 
 void TypingSession::replaceAll(const QString &text)
@@ -1019,7 +984,8 @@ void TypingSession::replaceAll(const QString &text)
         cursor.select(QTextCursor::Document);
         cursor.insertText(text);
     }
-    cursor.setPosition(0);
+    if (!target.isOtherProgram())
+        cursor.setPosition(0); // another program's caret stays behind what it was sent
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
@@ -1036,7 +1002,12 @@ void TypingSession::insertText(const QString &text)
 void TypingSession::undo()
 {
     Operation operation(*this);
-    doc->undo(&cursor);
+    if (target.isOtherProgram()) {
+        target.sendShortcut(u'z', SentModifiers{true, false, false});
+        otherProgramTextLost();
+        return;
+    }
+    target.document().undo(&cursor);
     // The last key's correction is no longer what stands before the caret.
     typing.corrected = false;
     typing.iRestored = false;
@@ -1047,30 +1018,131 @@ void TypingSession::undo()
 void TypingSession::redo()
 {
     Operation operation(*this);
-    doc->redo(&cursor);
+    if (target.isOtherProgram()) {
+        target.sendShortcut(u'z', SentModifiers{true, true, false});
+        otherProgramTextLost();
+        return;
+    }
+    target.document().redo(&cursor);
     typing.corrected = false;
     typing.iRestored = false;
     recorder->interrupt();
     textEdited = true;
 }
 
+// --- Keyboard mode ---------------------------------------------------------------------------
+
 void TypingSession::typeInto(KeyOutput *output)
 {
-    keyOutput = output;
+    Operation operation(*this);
+    target.typeInto(output);
+    if (wordCorrection)
+        wordCorrection->setLearning(rules().learns);
+    otherProgramTextLost();
+    relabelKeys(); // Esc, Tab and Ctrl in keyboard mode
 }
 
 void TypingSession::otherProgramFocusChanged()
 {
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    target.startText(true);
+    otherProgramTextLost();
+}
+
+void TypingSession::otherProgramCaretMoved()
+{
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    target.startText(false);
+    otherProgramTextLost();
+}
+
+void TypingSession::otherProgramTextLost()
+{
+    typing = TypingState{};
+    recorder->interrupt();
+    if (wordCorrection)
+        wordCorrection->newText();
+    textEdited = true;
 }
 
 void TypingSession::setFieldKind(FieldKind kind)
 {
+    if (kind == field)
+        return;
+    Operation operation(*this);
     field = kind;
+    if (wordCorrection)
+        wordCorrection->setLearning(rules().learns);
+    textEdited = true; // the candidates are shown again as the field allows
 }
 
 void TypingSession::setTextBeforeCaret(const QString &text)
 {
-    Q_UNUSED(text);
+    if (!target.isOtherProgram())
+        return;
+    Operation operation(*this);
+    target.flush();
+    if (target.setTextBeforeCaret(text)) {
+        typing = TypingState{};
+        recorder->interrupt();
+        textEdited = true;
+    }
+}
+
+void TypingSession::onCtrl(int keyIndex)
+{
+    Operation operation(*this);
+    ctrl = !ctrl;
+    changeKey(keyIndex); // its mode colour
+    emit soundRequested();
+    afterTap(keyIndex);
+}
+
+// A key tapped with Ctrl on: a letter or a digit goes out as Ctrl+key, BackSpace and Enter as
+// Ctrl+BackSpace and Ctrl+Return; Ctrl is released. False for the keys Ctrl does not apply to
+// (they type as usual, and Ctrl is released after them).
+bool TypingSession::ctrlKey(const KeyDef &key, int keyIndex)
+{
+    const SentModifiers modifiers{true, shift, false};
+    if (key.role == KeyRole::Letter || (key.typed >= u'0' && key.typed <= u'9')) {
+        target.sendShortcut(key.typed, modifiers);
+    } else if (key.typed == backSpace) {
+        target.sendKey(SentKey::BackSpace, modifiers);
+    } else if (key.typed == lineFeed) {
+        target.sendKey(SentKey::Return, modifiers);
+    } else {
+        ctrl = false;
+        changeKey(keyIndexByRole(KeyRole::Shortcut));
+        return false;
+    }
+    keySent(keyIndex);
+    return true;
+}
+
+void TypingSession::keySent(int keyIndex)
+{
+    otherProgramTextLost(); // the target no longer knows the text before the caret
+    emit soundRequested();
+    if (ctrl) {
+        ctrl = false;
+        changeKey(keyIndexByRole(KeyRole::Shortcut));
+    }
+    if (shift)
+        onShift();
+    if (fn)
+        onFn();
+    afterTap(keyIndex);
+}
+
+WordCorrection *TypingSession::corrector() const
+{
+    return rules().corrects ? wordCorrection : nullptr;
 }
 
 void TypingSession::reset()
@@ -1078,32 +1150,20 @@ void TypingSession::reset()
     Operation operation(*this);
     gestures->cancel();
     slideStart = -1;
-    doc->clear();
-    doc->clearUndoRedoStacks();
+    slideSent = 0;
+    target.startText(true);
     recorder->interrupt();
-    cursor = QTextCursor(doc.get());
     textEdited = true;
     if (wordCorrection)
         wordCorrection->newText();
-    if (litTimer) {
-        clock.cancel(litTimer);
-        litTimer = 0;
-    }
     typing = TypingState{};
-    shift = caps = fn = false;
-    lit.fill(false);
-    defaultLook.fill(false);
-    touch = tapped = Touch{};
-    pressShown = false;
+    shift = caps = fn = ctrl = false;
+    touches.reset();
     stroke.clear();
     if (swipeTyping)
         swipeTyping->forget();
     upperLabels = false;
-    relabelKeys();
-    QList<int> all;
-    for (int i = 0; i < keyCount; ++i)
-        all.append(i);
-    emit keysChanged(all);
+    faces.reset(keyModes());
 }
 
 } // namespace wendrel

@@ -1,17 +1,23 @@
 #pragma once
-// The typing engine: one typing session's text, caret and selection, the modifiers and the
-// relabelling of keys, the typing assistant, the formula key, the lit keys and word
-// completion's hook, without a widget. The keyboard window, wendrel-type and the tests drive
-// it with touches and taps in the 240 x 320 layout and show what it tells them.
+// The typing engine: key dispatch for one typing session (the modifiers, the typing
+// assistant, the formula key, Copy and Paste, word completion's and correction's hooks, and
+// keyboard mode's keys), without a widget. The keyboard window, the keyboard panel,
+// wendrel-type and the tests drive it with touches and taps in the 240 x 320 layout and show
+// what it tells them. Around it: KeyFaces (captions, lit keys, colours), KeyTouches (the touch
+// on the keys), KeyGestures (holds, popups, slides) and the TextTarget it types into.
 //
-// The text lives in a QTextDocument (the window's text area shows the same document) and is
-// edited only through QTextCursor, so that the document's undo stack sees every edit and no
-// edit copies the whole text. Positions are the document's: a line break counts one.
+// The text lives in a QTextDocument (the note pad's text area shows the same document; for
+// another program it is the mirror of the text before its caret) and is edited only through
+// QTextCursor, so that the document's undo stack sees every edit and no edit copies the whole
+// text. Positions are the document's: a line break counts one.
+#include "KeyFaces.h"
 #include "KeyGestures.h"
+#include "KeyTouches.h"
 #include "KeyOutput.h"
 #include "KeyTable.h"
 #include "PopupLayout.h"
 #include "SessionClock.h"
+#include "TextTarget.h"
 #include "TypingAssistant.h"
 #include "UndoGrouping.h"
 #include "WordStroke.h"
@@ -22,7 +28,6 @@
 #include <QRectF>
 #include <QStringList>
 #include <QTextCursor>
-#include <array>
 #include <memory>
 
 class QTextDocument;
@@ -43,21 +48,11 @@ struct SessionCommand {
     QString caption;   // the key's caption when tapped; "Fn+A" or "Fn+Shift+A" for a program key
 };
 
-// One touch, from press to release, in layout coordinates and session time.
-struct Touch {
-    QPointF pressPoint;
-    qint64 pressTime = 0;
-    int pressKey = -1;   // key under the press, -1 for none
-    QPointF point;       // where it is now (or was released)
-    qint64 time = 0;
-    bool down = false;   // between press and release
-};
-
 class TypingSession : public QObject {
     Q_OBJECT
 public:
     static constexpr int keyCount = 66;
-    static constexpr int litMs = 65; // timer 1: how long a tapped key stays lit
+    static constexpr int litMs = KeyFaces::litMs;
     static constexpr int candidateCount = 3;
 
     TypingSession(SessionClock &clock, Clipboard &clipboard, QObject *parent = nullptr);
@@ -65,8 +60,8 @@ public:
 
     // --- Options -------------------------------------------------------------------------
     // Visual response: a tapped key is lit for a moment (on at start, as in a fresh config).
-    void setLightFlag(bool on) { lightOn = on; }
-    bool lightFlag() const { return lightOn; }
+    void setLightFlag(bool on) { faces.setLightFlag(on); }
+    bool lightFlag() const { return faces.lightFlag(); }
     // Word completion's engine, or nullptr when completion is off. The session does not own
     // it; candidates are computed after each change while it is set.
     void setCompletion(CompletionEngine *engine);
@@ -83,18 +78,32 @@ public:
     // --- Keyboard mode: typing into another program ----------------------------------------
     // Types into the program that has the focus through `output` instead of the session's own
     // document (nullptr: the note pad, the default). Set before the first key; the session
-    // does not own the output.
+    // does not own the output. The keys then act on that program: Load and Save read "Esc"
+    // and "Tab" and send those keys, Shortcut reads "Ctrl" and is a latch like Shift (the
+    // next letter goes out as Ctrl+letter; Fn + Ctrl opens the Shortcut dialog), Fn's Undo,
+    // Redo, Copy and Paste send Ctrl+Z, Ctrl+Shift+Z, Ctrl+C and Ctrl+V, and a slide on Space
+    // sends Left and Right (with Shift on, Shift+Left and Shift+Right).
     void typeInto(KeyOutput *output);
-    bool typesIntoOtherProgram() const { return keyOutput != nullptr; }
-    // The focus moved in the other program (another window, a click into it, an arrow key):
-    // the text before its caret is no longer known, and a new text starts.
+    bool typesIntoOtherProgram() const { return target.isOtherProgram(); }
+    // The focus moved in the other program (another window or field, a click into it): what
+    // Wendrel typed before is no longer before the caret, and a new text starts (its first
+    // letter a capital, which a BackSpace right after takes back).
     void otherProgramFocusChanged();
-    // What the focused field is (a password field: no learning, no candidates, no correction).
+    // The caret moved in the other program in a way Wendrel cannot follow (a click within the
+    // same field): the text before it is unknown until the focus changes (no capital there,
+    // no word replaced that may go on before what Wendrel typed).
+    void otherProgramCaretMoved();
+    // What the focused field is: see fieldRules() for what each kind allows.
     void setFieldKind(FieldKind kind);
     FieldKind fieldKind() const { return field; }
     // The text before the caret as the other program reports it (an input method's surrounding
-    // text), which then replaces what the session kept of its own typing.
+    // text), which then replaces what the session kept of its own typing. Line breaks as "\n".
     void setTextBeforeCaret(const QString &text);
+    // Whether the text before the other program's caret is known from the start of what the
+    // session keeps (always true for the note pad).
+    bool textBeforeCaretKnown() const { return target.startKnown(); }
+    // What the current field allows (all for the note pad).
+    FieldRules rules() const { return fieldRules(field, target.isOtherProgram()); }
 
     // --- Input ---------------------------------------------------------------------------
     // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
@@ -113,8 +122,8 @@ public:
     // The key under a layout point, as an index of keyTable(); -1 outside every key.
     static int keyAt(QPointF layoutPoint);
     static QPointF keyCentre(int keyIndex);
-    const Touch &currentTouch() const { return touch; }
-    const Touch &lastTap() const { return tapped; }
+    const Touch &currentTouch() const { return touches.current(); }
+    const Touch &lastTap() const { return touches.lastTap(); }
     // The touch as a word gesture: its points while it is one (a view draws them as a trail).
     const WordStroke &wordStroke() const { return stroke; }
 
@@ -137,19 +146,23 @@ public:
     void afterTap(int keyIndex);
 
     // --- What views show ----------------------------------------------------------------------
-    QString caption(int keyIndex) const { return captions[size_t(keyIndex)]; }
+    QString caption(int keyIndex) const { return faces.caption(keyIndex); }
     // The colour rule: lit colour, the mode colour of an active modifier, else the face.
     // onControlColour is the rule as a paint asks for it: a lit key restarts the lit timer.
     Rgb keyColour(int keyIndex) const;
     Rgb onControlColour(int keyIndex);
-    bool isLit(int keyIndex) const { return lit[size_t(keyIndex)]; }
-    bool hasDefaultLook(int keyIndex) const { return defaultLook[size_t(keyIndex)]; }
+    bool isLit(int keyIndex) const { return faces.isLit(keyIndex); }
+    bool hasDefaultLook(int keyIndex) const { return faces.hasDefaultLook(keyIndex); }
     // The key drawn pressed: the touch is down and still on the key it went down on.
-    int pressedKey() const;
-    bool isLitTimerRunning() const { return litTimer != 0; }
+    int pressedKey() const { return touches.pressedKey(); }
+    bool isLitTimerRunning() const { return faces.isLitTimerRunning(); }
+    // The modes as the key faces follow them.
+    KeyModes keyModes() const;
     bool shiftOn() const { return shift; }
     bool capsOn() const { return caps; }
     bool fnOn() const { return fn; }
+    // Keyboard mode's Ctrl latch (the Shortcut key there).
+    bool ctrlOn() const { return ctrl; }
     bool upperCaseLabels() const { return upperLabels; }
     const TypingState &typingState() const { return typing; }
     // Inside one of the session's own operations (its edits are not finished yet).
@@ -166,7 +179,7 @@ public:
     TouchKind touchKind(int keyIndex) const;
 
     // --- The text -----------------------------------------------------------------------------
-    QTextDocument *document() const { return doc.get(); }
+    QTextDocument *document() const { return &target.document(); }
     const QTextCursor &textCursor() const { return cursor; }
     int caret() const { return cursor.position(); }
     int anchor() const { return cursor.anchor(); }
@@ -216,8 +229,18 @@ private:
     void relabelKeys();
     void postChar(char16_t ch);
     TypingContext typingContext() const;
-    void onLitTimer();
-    void changeKey(int keyIndex);
+    // Keyboard mode.
+    void onCtrl(int keyIndex);
+    bool ctrlKey(const KeyDef &key, int keyIndex);
+    // A key or shortcut went to the other program (the target no longer knows the text before
+    // the caret): the modifiers are released, as after a key.
+    void keySent(int keyIndex);
+    // The other program's text before the caret started again (TextTarget::startText): what
+    // the session kept about it goes too.
+    void otherProgramTextLost();
+    // Correction as the field allows it (nullptr where it does not).
+    WordCorrection *corrector() const;
+    void changeKey(int keyIndex) { faces.changed(keyIndex); }
     void refreshCandidates();
     void noteLetterTap(int keyIndex);
     bool correctionTakesBack(char16_t ch);
@@ -242,29 +265,28 @@ private:
 
     SessionClock &clock;
     Clipboard &clipboard;
-    KeyOutput *keyOutput = nullptr;
     FieldKind field = FieldKind::Unknown;
-    std::unique_ptr<QTextDocument> doc;
-    QTextCursor cursor;
+    // The note pad's document or the mirror of another program's text; cursor is its cursor.
+    TextTarget target;
+    QTextCursor &cursor;
     TypingState typing;
     bool shift = false, caps = false, fn = false;
+    bool ctrl = false; // keyboard mode's Ctrl latch
     bool upperLabels = false;
-    bool lightOn = true;
     WordCorrection *wordCorrection = nullptr;
     SwipeTyping *swipeTyping = nullptr;
     WordStroke stroke;
-    std::array<QString, keyCount> captions;
-    std::array<bool, keyCount> lit{};
-    std::array<bool, keyCount> defaultLook{};
-    int litTimer = 0; // clock id, 0 when not running
-    Touch touch, tapped;
-    bool pressShown = false;
+    // Captions, lit keys, default looks and colours.
+    KeyFaces faces;
+    // The touch now down and the last tap.
+    KeyTouches touches{clock, faces};
     CompletionEngine *completionEngine = nullptr;
     QStringList shownCandidates;
     // Undo steps as a person thinks of them; the kind of the BackSpace being typed.
     std::unique_ptr<UndoRecorder> recorder;
     EditKind deletionKind = EditKind::Deletion;
     int slideStart = -1; // where the caret stood when the slide on Space began, -1: no slide
+    int slideSent = 0;   // keyboard mode: arrows sent by the slide, Right positive
     // Holds, the long-press popup and slides on Space.
     std::unique_ptr<GestureHost> gestureHost;
     std::unique_ptr<KeyGestures> gestures;

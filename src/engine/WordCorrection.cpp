@@ -223,7 +223,7 @@ bool WordCorrection::undoCorrection(QTextCursor &cursor)
     restoredInText.insert(key);
     // Taken back twice: the user means it. It is learned as a word typed often enough to be
     // known, and the decoder may offer it.
-    if (++restoredTimes[key] == 2) {
+    if (++restoredTimes[key] == 2 && learning) {
         for (int i = 0; i < 2; ++i) {
             const LearnedWords::Word *learned = engine.learned().find(key);
             if (learned && scorer.isKnownWord(key))

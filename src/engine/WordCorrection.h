@@ -65,6 +65,8 @@ public:
 
     // The whole text was replaced: words taken back may be corrected again.
     void newText();
+    // Whether a word taken back twice is learned (not in a field where nothing may be learned).
+    void setLearning(bool on) { learning = on; }
 
 private:
     struct Tap {
@@ -96,6 +98,7 @@ private:
     std::optional<Correction> last;
     QSet<QString> restoredInText;     // words taken back in this text, in small letters
     QHash<QString, int> restoredTimes; // how often each word was taken back
+    bool learning = true;
 };
 
 } // namespace wendrel

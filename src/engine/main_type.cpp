@@ -26,7 +26,7 @@ const QString program = QStringLiteral("wendrel-type");
 constexpr qsizetype maxLineBytes = 16 * 1024 * 1024;
 
 const QString usage = QStringLiteral(
-    "Usage: wendrel-type [--completion] [--no-swipe] [--correction] [--learned FILE]\n"
+    "Usage: wendrel-type [--completion] [--no-swipe] [--correction] [--keyboard] [--learned FILE]\n"
     "Runs Wendrel's typing engine without a window. Reads events from standard input, one a\n"
     "line, and answers each 'state' with one line of JSON on standard output, flushed at once.\n"
     "\n"
@@ -45,9 +45,18 @@ const QString usage = QStringLiteral(
     "  state             print the text, caret, anchor, modifiers, candidates, popup, the\n"
     "                    command key tapped since the last state, and the time\n"
     "\n"
+    "Keyboard mode (--keyboard) also takes:\n"
+    "  focus             the focus moved to another field: a new text starts\n"
+    "  caret-moved       the caret moved there: the text before it is not known\n"
+    "  field KIND        the field is unknown, text, password, terminal, email, url or number\n"
+    "  before TEXT       the program reports TEXT (a JSON string) before its caret\n"
+    "\n"
     "  --completion      word completion on (the strip's candidates), and swipe typing\n"
     "  --no-swipe        swipe typing off (with --completion)\n"
     "  --correction      correction of typing errors on\n"
+    "  --keyboard        keyboard mode: type into another program, which is not there; each\n"
+    "                    state adds \"sent\" (what would have been sent since the last state),\n"
+    "                    \"field\" (what a text field receiving it would hold), \"known\", \"ctrl\"\n"
     "  --learned FILE    read learned words from FILE and write what is learned back at the end\n"
     "                    (without it nothing learned is read or written)\n"
     "  -h, --help        show this help and exit\n"
@@ -63,6 +72,7 @@ struct Command {
     bool completion = false;
     bool correction = false;
     bool swipe = true;
+    bool keyboard = false;
     QString learnedFile;
 };
 
@@ -87,6 +97,8 @@ Command parseArguments(const QStringList &arguments)
             command.swipe = false;
         } else if (argument == QLatin1String("--correction")) {
             command.correction = true;
+        } else if (argument == QLatin1String("--keyboard")) {
+            command.keyboard = true;
         } else if (argument == QLatin1String("--learned") || argument.startsWith(QLatin1String("--learned="))) {
             QString file;
             if (argument.size() > 9) {
@@ -157,6 +169,8 @@ int main(int argc, char **argv)
         return cli::actOn(program, command.verdict, usage);
 
     wendrel::SessionScript script;
+    if (command.keyboard)
+        script.typeIntoRecorder();
     // Completion and the correction of typing errors share one engine: its model and what it
     // learns.
     std::unique_ptr<wendrel::CompletionEngine> completion;

@@ -120,6 +120,28 @@ void handToClipboardTool(const QString &text)
     process.waitForFinished(3000); // the tool forks and serves the text from the background
 }
 
+QStringList &variablesKeptFromPrograms()
+{
+    static QStringList names;
+    return names;
+}
+
+// Starts a program on its own, in the environment Wendrel was given.
+bool startProgram(const QString &program, const QStringList &arguments, const QString &folder)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(folder);
+    if (!variablesKeptFromPrograms().isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : variablesKeptFromPrograms())
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
+    }
+    return process.startDetached();
+}
+
 // The last resort of an end that was asked for: whatever still runs after this long (Qt 6.4's
 // Wayland teardown has been seen to wait forever on its own event thread) is not the user's.
 constexpr auto endDeadline = std::chrono::milliseconds(2000);
@@ -192,7 +214,7 @@ bool startShortcut(const QString &file, const QString &workingFolder)
     if (!command)
         return false;
     const QString folder = QFileInfo(workingFolder).isDir() ? workingFolder : QString();
-    return QProcess::startDetached(command->program, command->arguments, folder);
+    return startProgram(command->program, command->arguments, folder);
 }
 
 // The desktop's opener answers success even for a missing file, so check what we can first:
@@ -214,7 +236,7 @@ bool openDocument(const QString &file, const QString &workingFolder)
     if (noHandler && (qEnvironmentVariableIsEmpty("BROWSER") || !mimeType.contains(QLatin1String("html"))))
         return false;
     const QString folder = QFileInfo(workingFolder).isDir() ? workingFolder : QString();
-    return QProcess::startDetached(xdgOpen, {info.absoluteFilePath()}, folder);
+    return startProgram(xdgOpen, {info.absoluteFilePath()}, folder);
 }
 
 } // namespace
@@ -259,6 +281,12 @@ QtPlatform::QtPlatform(QtStartMenu::FillHook fillNewStartMenu) : startMenu(fillN
 Platform QtPlatform::services()
 {
     return Platform{executable, messages, sound, programEnd, fileDialogs, shell, startMenu};
+}
+
+void keepFromStartedPrograms(const QString &name)
+{
+    if (!variablesKeptFromPrograms().contains(name))
+        variablesKeptFromPrograms() << name;
 }
 
 } // namespace wendrel

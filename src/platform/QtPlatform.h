@@ -14,6 +14,10 @@ namespace wendrel {
 // and has it.
 QFunctionPointer moduleFunction(const QString &moduleFileName, const char *function);
 
+// An environment variable that Wendrel set for itself only (a choice of the toolkit's): the
+// programs it starts (Fn keys, documents) do not inherit it.
+void keepFromStartedPrograms(const QString &name);
+
 class QtExecutablePath final : public ExecutablePath {
 public:
     QString path() const override;

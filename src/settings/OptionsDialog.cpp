@@ -40,7 +40,7 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     correction->setChecked(correctionChoice == 1);
 
     // One control a row, so that the dialog fits the 240-pixel-wide screen.
-    auto *rows = new QVBoxLayout(group);
+    rows = new QVBoxLayout(group);
     auto *soundLabel = new QLabel(QStringLiteral("Keypress Sound:"), group);
     soundLabel->setBuddy(sounds);
     sounds->setAccessibleName(QStringLiteral("Keypress Sound"));
@@ -74,6 +74,17 @@ OptionsDialog::OptionsDialog(int soundIndex, int lightFlag, QWidget *parent, int
     });
     connect(swipe, &QCheckBox::toggled, this, [this](bool checked) { swipeChoice = checked ? 1 : 0; });
     connect(correction, &QCheckBox::toggled, this, [this](bool checked) { correctionChoice = checked ? 1 : 0; });
+}
+
+QCheckBox *OptionsDialog::addKeepShownBox(bool checked)
+{
+    if (!keepShown) {
+        keepShown = new QCheckBox(QStringLiteral("Keep the keyboard shown"), rows->parentWidget());
+        keepShown->setObjectName(QStringLiteral("keepShownCheck"));
+        rows->addWidget(keepShown);
+    }
+    keepShown->setChecked(checked);
+    return keepShown;
 }
 
 void OptionsDialog::onSoundChoice(int index)

@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QCheckBox;
+class QVBoxLayout;
 
 namespace wendrel {
 
@@ -25,6 +26,10 @@ public:
     QCheckBox *completionCheck() const { return completion; }
     QCheckBox *correctionCheck() const { return correction; }
     QCheckBox *swipeCheck() const { return swipe; }
+    // A box of keyboard mode's own (keep the panel shown, on Wayland), below the others; nullptr
+    // when not asked for. Its setting is kept apart from config.dat by whoever asks for it.
+    QCheckBox *addKeepShownBox(bool checked);
+    QCheckBox *keepShownCheck() const { return keepShown; }
 
 private:
     void onSoundChoice(int index);
@@ -35,6 +40,8 @@ private:
     QCheckBox *completion;
     QCheckBox *correction;
     QCheckBox *swipe;
+    QCheckBox *keepShown = nullptr;
+    QVBoxLayout *rows = nullptr;
 };
 
 } // namespace wendrel

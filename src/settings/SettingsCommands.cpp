@@ -7,6 +7,8 @@
 #include "SettingsFile.h"
 #include "TypingSession.h"
 
+#include <QCheckBox>
+
 namespace wendrel {
 
 namespace {
@@ -73,13 +75,23 @@ void SettingsCommands::playKeySound()
         platform.sound.play(soundPaths[size_t(sound - 1)]);
 }
 
+void SettingsCommands::offerKeepShown(std::function<bool()> current, std::function<void(bool)> chosen)
+{
+    keepShownNow = std::move(current);
+    keepShownChosen = std::move(chosen);
+}
+
 void SettingsCommands::onOptionsButton()
 {
     frame.showControls(false);
     frame.leaveFullScreen();
     {
         OptionsDialog dialog(sound, lightFlag(), frame.dialogParent(), completion, correction, swipe);
+        if (keepShownNow)
+            dialog.addKeepShownBox(keepShownNow());
         dialog.exec();
+        if (keepShownChosen && dialog.keepShownCheck())
+            keepShownChosen(dialog.keepShownCheck()->isChecked());
         frame.focusTextArea();
         session.clearDefaultStyle(keyIndexByRole(KeyRole::Options));
         frame.enterFullScreen();

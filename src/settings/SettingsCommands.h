@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 
 namespace wendrel {
 
@@ -39,6 +40,9 @@ public:
     quint8 completionFlag() const { return completion; }
     quint8 correctionFlag() const { return correction; }
     quint8 swipeFlag() const { return swipe; }
+    // Keyboard mode on Wayland: the Options dialog also offers "Keep the keyboard shown", read
+    // from `current` when it opens and handed to `chosen` when it closes.
+    void offerKeepShown(std::function<bool()> current, std::function<void(bool)> chosen);
 
 signals:
     // The Options dialog switched word completion on or off.
@@ -61,6 +65,8 @@ private:
     quint8 completion = 0;  // 1 = word completion on
     quint8 correction = 0;  // 1 = typing errors corrected from the taps
     quint8 swipe = 1;       // 1 = swipe typing on (with word completion)
+    std::function<bool()> keepShownNow;
+    std::function<void(bool)> keepShownChosen;
 };
 
 } // namespace wendrel

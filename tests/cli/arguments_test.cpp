@@ -59,6 +59,40 @@ TEST(KeyboardArguments, WhatTheToolkitLeftIsRefused)
     EXPECT_EQ(checkAfterToolkit(line("-")).error, "unexpected argument '-'");
 }
 
+TEST(KeyboardArguments, KeyboardModeIsAnOptionOfItsOwn)
+{
+    struct Case {
+        QString arguments;
+        bool before, after;
+    } cases[] = {
+        {"", false, false},
+        {"--keyboard", true, true},
+        {"-platform xcb --keyboard", true, true},
+    };
+    for (const Case &c : cases) {
+        const Verdict before = checkBeforeToolkit(line(c.arguments));
+        EXPECT_EQ(before.action, Action::Run) << c.arguments.toStdString();
+        EXPECT_EQ(before.keyboardMode, c.before) << c.arguments.toStdString();
+    }
+    EXPECT_TRUE(checkAfterToolkit(line("--keyboard")).keyboardMode);
+    EXPECT_EQ(checkAfterToolkit(line("--keyboard stray")).error, "unexpected argument 'stray'");
+    EXPECT_EQ(checkBeforeToolkit(line("-keyboard")).error, "unknown option '-keyboard'");
+}
+
+// --keep-shown: keyboard mode's panel on Wayland stays without a text field; alone it means nothing.
+TEST(KeyboardArguments, KeepShownGoesWithKeyboardMode)
+{
+    const Verdict both = checkAfterToolkit(line("--keep-shown --keyboard"));
+    EXPECT_EQ(both.action, Action::Run);
+    EXPECT_TRUE(both.keyboardMode);
+    EXPECT_TRUE(both.keepShown);
+    EXPECT_FALSE(checkAfterToolkit(line("--keyboard")).keepShown);
+    EXPECT_EQ(checkBeforeToolkit(line("--keyboard --keep-shown")).action, Action::Run);
+    const Verdict alone = checkAfterToolkit(line("--keep-shown"));
+    EXPECT_EQ(alone.action, Action::Refuse);
+    EXPECT_EQ(alone.error, "--keep-shown goes with --keyboard");
+}
+
 TEST(FormulaArguments, OptionsAndFormulas)
 {
     struct Case {

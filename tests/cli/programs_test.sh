@@ -26,6 +26,14 @@ for program in "$@"; do
   [ "$(wc -l <"$out/err")" = 1 ] || { echo "FAIL: $name: the error is not one line:"; cat "$out/err"; failures=$((failures + 1)); }
 done
 
+# Keyboard mode without an X11 display (a Wayland session without X11, a console): one line
+# that says so, and status 1.
+for session in "" wayland-0; do
+  env -u DISPLAY -u QT_QPA_PLATFORM ${session:+WAYLAND_DISPLAY=$session} "$wendrel" --keyboard >/dev/null 2>"$out/err"
+  check "wendrel --keyboard without X11 (WAYLAND_DISPLAY=$session)" 1 $?
+  grep -q "^wendrel: keyboard mode .*X11" "$out/err" || { echo "FAIL: wendrel --keyboard without X11 says: $(cat "$out/err")"; failures=$((failures + 1)); }
+done
+
 # What the toolkit does not take is refused once the toolkit has had its options.
 QT_QPA_PLATFORM=offscreen "$wendrel" -platform offscreen stray >/dev/null 2>"$out/err"; check "wendrel stray" 2 $?
 grep -q "unexpected argument 'stray'" "$out/err" || { echo "FAIL: wendrel stray: $(cat "$out/err")"; failures=$((failures + 1)); }

@@ -227,3 +227,42 @@ TEST(TypeCommand, CommandLine)
 }
 
 } // namespace
+
+// Keyboard mode on the command line: what would be sent, and the events of the program typed into.
+TEST(TypeCommand, KeyboardModeReportsWhatWouldBeSent)
+{
+    const Outcome run = runType("key t\nkey h\nkey e\nkey Space\nstate\nkey Tab\nkey Ctrl\nkey a\nstate\n"
+                                "focus\nfield password\nkey a\nstate\nbefore \"Dear Sir,\\n\"\nkey t\nstate\n"
+                                "field secret\nfocus now\n",
+                                {QStringLiteral("--keyboard")});
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.answers.size(), 4);
+    const QJsonArray first = run.answers[0][QStringLiteral("sent")].toArray();
+    ASSERT_EQ(first.size(), 4);
+    EXPECT_EQ(first[0].toObject(), (QJsonObject{{"send", "text"}, {"text", "T"}}));
+    EXPECT_EQ(run.answers[0][QStringLiteral("field")].toString(), QStringLiteral("The "));
+    EXPECT_EQ(run.answers[0][QStringLiteral("text")].toString(), QStringLiteral("The "));
+    EXPECT_TRUE(run.answers[0][QStringLiteral("known")].toBool());
+
+    const QJsonArray second = run.answers[1][QStringLiteral("sent")].toArray();
+    ASSERT_EQ(second.size(), 2);
+    EXPECT_EQ(second[0].toObject(), (QJsonObject{{"send", "key"}, {"key", "Tab"}}));
+    EXPECT_EQ(second[1].toObject(), (QJsonObject{{"send", "shortcut"}, {"key", "a"}, {"ctrl", true}}));
+    EXPECT_FALSE(run.answers[1][QStringLiteral("known")].toBool());
+    EXPECT_FALSE(run.answers[1][QStringLiteral("ctrl")].toBool());
+
+    EXPECT_EQ(run.answers[2][QStringLiteral("text")].toString(), QStringLiteral("a")) << "no capital in a password";
+    EXPECT_EQ(run.answers[3][QStringLiteral("text")].toString(), QStringLiteral("Dear Sir,\nt"));
+    ASSERT_EQ(run.errors.size(), 2);
+    EXPECT_TRUE(run.errors[0].startsWith(QStringLiteral("wendrel-type: line 17: 'field' needs"))) << run.errors[0].toStdString();
+    EXPECT_TRUE(run.errors[1].startsWith(QStringLiteral("wendrel-type: line 18: 'focus' takes no arguments")))
+        << run.errors[1].toStdString();
+}
+
+TEST(TypeCommand, KeyboardEventsNeedKeyboardMode)
+{
+    const Outcome run = runType("focus\n");
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_TRUE(run.errors[0].contains(QStringLiteral("unknown event 'focus'")));
+}

@@ -73,7 +73,7 @@ required=(
   /usr/bin/wendrel /usr/bin/wendrel-formula /usr/bin/wendrel-complete /usr/bin/wendrel-type
   /usr/share/man/man1/wendrel.1.gz /usr/share/man/man1/wendrel-formula.1.gz /usr/share/man/man1/wendrel-complete.1.gz
   /usr/share/man/man1/wendrel-type.1.gz
-  /usr/share/applications/org.wendrel.Wendrel.desktop
+  /usr/share/applications/org.wendrel.Wendrel.desktop /usr/share/applications/org.wendrel.WendrelKeyboard.desktop
   /usr/share/metainfo/org.wendrel.Wendrel.metainfo.xml
   /usr/share/icons/hicolor/64x64/apps/wendrel.png
   /usr/share/wendrel/sound1.wav /usr/share/wendrel/sound2.wav /usr/share/wendrel/sound3.wav
@@ -100,9 +100,13 @@ dpkg-deb -x "$deb" "$root"
 
 echo "== metainfo and desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.wendrel.Wendrel.metainfo.xml"
-desktop-file-validate "$root/usr/share/applications/org.wendrel.Wendrel.desktop" || fail "desktop-file-validate"
-[ -z "$(desktop-file-validate "$root/usr/share/applications/org.wendrel.Wendrel.desktop")" ] ||
-  fail "desktop-file-validate has remarks"
+for entry in org.wendrel.Wendrel org.wendrel.WendrelKeyboard; do
+  desktop-file-validate "$root/usr/share/applications/$entry.desktop" || fail "desktop-file-validate $entry"
+  [ -z "$(desktop-file-validate "$root/usr/share/applications/$entry.desktop")" ] ||
+    fail "desktop-file-validate has remarks on $entry"
+done
+grep -qx 'Exec=wendrel --keyboard' "$root/usr/share/applications/org.wendrel.WendrelKeyboard.desktop" ||
+  fail "the keyboard's desktop entry does not start keyboard mode"
 grep -q '<launchable type="desktop-id">org.wendrel.Wendrel.desktop</launchable>' \
   "$root/usr/share/metainfo/org.wendrel.Wendrel.metainfo.xml" || fail "the metainfo does not launch the desktop entry"
 exec_program="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$root/usr/share/applications/org.wendrel.Wendrel.desktop")"

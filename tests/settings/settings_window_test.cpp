@@ -185,3 +185,19 @@ TEST_F(SoundSettings, HelpOpensThePageOrSaysItFailed)
     EXPECT_EQ(fake.messages[0].caption, QStringLiteral("Wendrel"));
     EXPECT_EQ(fake.messages[0].type, MessageType::Foreground);
 }
+
+// Keyboard mode on Wayland adds "Keep the keyboard shown"; the note pad's Options has no such box.
+TEST(OptionsDialogBoxes, KeepShownOnlyWhereAskedFor)
+{
+    OptionsDialog plain(1, 1);
+    EXPECT_EQ(plain.keepShownCheck(), nullptr);
+    EXPECT_EQ(plain.findChild<QCheckBox *>(QStringLiteral("keepShownCheck")), nullptr);
+
+    OptionsDialog panel(1, 1);
+    QCheckBox *box = panel.addKeepShownBox(true);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(panel.findChild<QCheckBox *>(QStringLiteral("keepShownCheck")), box);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(panel.addKeepShownBox(false), box) << "asked twice, still one box";
+    EXPECT_FALSE(box->isChecked());
+}
