@@ -42,6 +42,12 @@ public:
 // ALSA's own error printing is silenced: the player says what went wrong once.
 std::unique_ptr<PcmSink> makeAlsaSink(const std::string &device);
 
+// Where the key sounds go: the ALSA device named, when one is; else the sound server (PulseAudio,
+// or PipeWire through pipewire-pulse) through its own client library when its socket is there
+// ($PULSE_SERVER, or $XDG_RUNTIME_DIR/pulse/native) and the library loads, ALSA's "default" when
+// the server cannot be had after all; else ALSA's "default" (a sound card, or no device at all).
+std::unique_ptr<PcmSink> makeKeySoundSink(const char *alsaDevice);
+
 class KeySoundPlayer {
 public:
     using Report = std::function<void(const std::string &)>;

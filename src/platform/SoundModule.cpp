@@ -1,6 +1,6 @@
 // The key sounds, built as the module wendrel-sound that the program loads when a sound is
-// first needed (LazySoundPlayer): each WAV file read into memory once, played through ALSA by
-// KeySoundPlayer on a thread of its own.
+// first needed (LazySoundPlayer): each WAV file read into memory once, played by KeySoundPlayer
+// on a thread of its own through the sound server or ALSA.
 #include "Files.h"
 #include "KeySoundPlayer.h"
 #include "Platform.h"
@@ -28,21 +28,15 @@ private:
 
 namespace {
 
-// The device the keys are heard on: ALSA's "default" unless WENDREL_SOUND_DEVICE names another
-// (an ALSA name such as "hw:1,0" or "null").
-std::string deviceName()
-{
-    const char *chosen = std::getenv("WENDREL_SOUND_DEVICE");
-    return chosen && *chosen ? std::string(chosen) : std::string("default");
-}
-
 // A key sound is a fraction of a second; anything this large is not one.
 constexpr qint64 largestSoundFile = 8 * 1024 * 1024;
 
 } // namespace
 
 AlsaSoundPlayer::AlsaSoundPlayer()
-    : player(makeAlsaSink(deviceName()), [](const std::string &line) { qWarning("%s", line.c_str()); })
+    // WENDREL_SOUND_DEVICE names an ALSA device ("hw:1,0", "null") in place of the sound server
+    // or ALSA's "default".
+    : player(makeKeySoundSink(std::getenv("WENDREL_SOUND_DEVICE")), [](const std::string &line) { qWarning("%s", line.c_str()); })
 {
 }
 

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -226,24 +228,38 @@ int lines(const std::string &text)
     return int(std::count(text.begin(), text.end(), '\n'));
 }
 
+// Says the player's lines on standard error, as it does by default, and counts them.
+struct Said {
+    std::atomic<int> count{0};
+    KeySoundPlayer::Report report()
+    {
+        return [this](const std::string &line) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            ++count;
+        };
+    }
+};
+
 // A machine without sound (a container, no ALSA card): one line on standard error, ALSA's own
 // complaints silenced, and every tap returns at once.
 TEST(KeySoundPlayer, WithoutADeviceSaysSoOnce)
 {
     const auto sound = soundOf({1, 2, 3, 4});
+    Said said;
     testing::internal::CaptureStderr();
     {
-        KeySoundPlayer player(makeAlsaSink("hw:CARD=WendrelNoSuchCard"));
+        KeySoundPlayer player(makeAlsaSink("hw:CARD=WendrelNoSuchCard"), said.report());
         player.prepare(sound);
+        EXPECT_TRUE(eventually([&] { return said.count > 0; }));
         for (int tap = 0; tap < 30; ++tap) {
             player.play(sound);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(lines(said), 1) << said;
-    EXPECT_NE(said.find("the key sounds stay silent"), std::string::npos) << said;
-    EXPECT_NE(said.find("WendrelNoSuchCard"), std::string::npos) << said;
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lines(printed), 1) << printed;
+    EXPECT_NE(printed.find("the key sounds stay silent"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("WendrelNoSuchCard"), std::string::npos) << printed;
 }
 
 QByteArray readAll(const QString &path)
@@ -368,6 +384,59 @@ TEST(KeySoundPlayer, TapsNeverWaitForTheDeviceAndCutTheSoundShort)
     const std::vector<std::string> expected = {"configure 22050/1", "write 4 of 1", "stop", "write 4 of 3", "write 4 of 3",
                                                "start", "stop"};
     EXPECT_EQ(sink.events(), expected);
+}
+
+} // namespace
+
+namespace {
+
+// Sets an environment variable for the time of a test.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const QByteArray &value) : name(name), old(qgetenv(name)), had(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (had)
+            qputenv(name, old);
+        else
+            qunsetenv(name);
+    }
+
+private:
+    const char *name;
+    QByteArray old;
+    bool had;
+};
+
+// A sound server's socket left behind by a server that ended, on a machine whose ALSA has no
+// card: the player tries the server, then ALSA, and says so in one line.
+TEST(KeySoundPlayer, WithoutTheServerTriesAlsaAndSaysSoOnce)
+{
+    QTemporaryDir folder;
+    const QString config = folder.filePath(QStringLiteral("no-card.conf"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("pcm.!default { type hw card 0 device 0 }\nctl.!default { type hw card 0 }\n");
+    file.close();
+    const ScopedEnv server("PULSE_SERVER", "unix:" + folder.filePath(QStringLiteral("gone")).toUtf8());
+    const ScopedEnv alsa("ALSA_CONFIG_PATH", config.toUtf8());
+    const auto sound = soundOf({1, 2, 3, 4});
+    Said said;
+    testing::internal::CaptureStderr();
+    {
+        KeySoundPlayer player(makeKeySoundSink(nullptr), said.report());
+        player.play(sound);
+        EXPECT_TRUE(eventually([&] { return said.count > 0; }));
+        for (int tap = 0; tap < 10; ++tap)
+            player.play(sound);
+    }
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(lines(printed), 1) << printed;
+    EXPECT_NE(printed.find("the sound server"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("ALSA \"default\""), std::string::npos) << printed;
 }
 
 } // namespace
