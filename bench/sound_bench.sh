@@ -83,8 +83,10 @@ for round in $(seq "$rounds"); do
     module="$bin/libwendrel-sound.so" device=""
     [ "$player" = qt-multimedia ] && module="$old_module"
     [ "$player" = wendrel-alsa ] && device=default
+    status=0
     WENDREL_SOUND_DEVICE="$device" SOUND_PROBE_VERBOSE=1 "$bin/sound_latency_probe" "$module" "$bin/sound1.wav" bench.monitor 20 \
-      2>>"$work/taps-$player" >>"$work/summary-$player" || true
+      2>>"$work/taps-$player" >>"$work/summary-$player" || status=$?
+    [ "$status" -eq 0 ] || echo "$status" >> "$work/failed-$player"
   done
 done
 
@@ -99,6 +101,8 @@ for round in $(seq 0 "$rounds"); do
   for kind in $kinds; do
     restore_config
     rm -f "$config" # the default settings: key sound 1
+    # No draft from the run before: the taps' text would grow over the text area's check point.
+    rm -rf "$XDG_STATE_HOME"
     case "$kind" in
       floor) run=("$bin/x11_first_frame" floor 1500 "$bin/startup_probe" floor stay) ;;
       wendrel) run=("$bin/x11_first_frame" keys 1500 "$bin/wendrel") ;;
@@ -108,8 +112,10 @@ for round in $(seq 0 "$rounds"); do
       no-device) run=(env -u PULSE_SERVER XDG_RUNTIME_DIR="$work/empty" ALSA_CONFIG_PATH="$work/no-card.conf"
                       "$bin/x11_first_frame" keys 1500 "$bin/wendrel") ;;
     esac
-    line="$(X11_FIRST_FRAME_TAPS=3 "${run[@]}" 2>"$work/stderr" | tail -1)"
-    if [ "$round" -gt 0 ]; then
+    line="$(X11_FIRST_FRAME_TAPS=3 "${run[@]}" 2>"$work/stderr" | tail -1)" || line=""
+    if [ -z "$line" ]; then
+      echo "sound_bench: $kind: $(tail -1 "$work/stderr")" >&2
+    elif [ "$round" -gt 0 ]; then
       echo "$line" | awk '{print $2}' >> "$work/kb-$kind"
       grep -c 'key sounds stay silent' "$work/stderr" >> "$work/said-$kind" || true
     fi
@@ -135,6 +141,8 @@ for player in $players; do
   grep -o 'in the recording [0-9.-]* ms' "$work/taps-$player" | awk '{print $4}' > "$work/ms-$player" || true
   heard="$(wc -l < "$work/ms-$player")"
   taps="$(grep -c '^tap ' "$work/taps-$player" || true)"
-  printf '  %-14s %8s %8s %8s %8s\n' "$player" "$(median < "$work/ms-$player")" "$(p90 < "$work/ms-$player")" "$heard" "$taps"
+  failed=""
+  [ -s "$work/failed-$player" ] && failed="$(wc -l < "$work/failed-$player") run(s) failed (status $(sort -u "$work/failed-$player" | tr '\n' ' '))"
+  printf '  %-14s %8s %8s %8s %8s  %s\n' "$player" "$(median < "$work/ms-$player")" "$(p90 < "$work/ms-$player")" "$heard" "$taps" "$failed"
 done
 echo "  goal: wendrel's median <= qt-multimedia's and < 30 ms"
