@@ -16,10 +16,16 @@ command -v apt-get >/dev/null && ! dpkg -s libhunspell-dev hunspell-en-us >/dev/
 # wvkbd and squeekboard likewise, only as the Wayland keyboards that keyboard mode is measured against.
 command -v apt-get >/dev/null && ! dpkg -s wvkbd squeekboard >/dev/null 2>&1 &&
   $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y wvkbd squeekboard >/dev/null
+# The key sounds' benchmark: a PulseAudio server of its own with a null sink, ALSA's plugin for
+# it, and Qt Multimedia for the old player it is compared with; none of them a dependency of the
+# program or of its tests.
+command -v apt-get >/dev/null && ! dpkg -s pulseaudio pulseaudio-utils libasound2-plugins qt6-multimedia-dev >/dev/null 2>&1 &&
+  $([ "$(id -u)" = 0 ] || echo sudo) apt-get install -y --no-install-recommends pulseaudio pulseaudio-utils \
+    libasound2-plugins qt6-multimedia-dev >/dev/null
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DWENDREL_TESTS=OFF -DWENDREL_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target bench_engines bench_typing bench_window bench_draft startup_probe completion_timing \
   completion_savings tap_probe x11_first_frame bare_gui_window bare_widget_window wendrel correction_bench \
-  swipe_bench wendrel-tap
+  swipe_bench wendrel-tap wendrel-sound sound_latency_probe wendrel-sound-qtmultimedia
 export QT_QPA_PLATFORM=offscreen
 build-bench/bin/bench_engines
 build-bench/bin/bench_typing
@@ -37,6 +43,8 @@ done
 # X11, and the first frame on the device check's framebuffer (a qemu guest, some minutes).
 bench/keys_vs_floor.sh build-bench/bin
 bench/keys_instructions.sh build-bench/bin
+# The key sounds: memory and tap to sound, the program's player beside the Qt Multimedia one.
+bench/sound_bench.sh build-bench/bin
 if command -v qemu-system-x86_64 >/dev/null; then
   bench/device_startup.sh build-bench/device-startup build-bench/bin
   # Editing on the same device: press to popup, the pace of a held BackSpace (about a minute).

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config libglib2.0-dev fonts-dejavu-core
-  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev libfontconfig-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libfontconfig-dev libasound2-dev libpulse-dev
   libintelrdfpmath-dev bc libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   libx11-dev libxtst-dev libxi-dev openbox xterm gir1.2-gtk-3.0 onboard xvfb xauth xclip wl-clipboard xdg-utils x11-utils
   weston qt6-wayland xdotool libglib2.0-bin

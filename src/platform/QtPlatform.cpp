@@ -62,9 +62,9 @@ QFunctionPointer moduleFunction(const QString &moduleFileName, const char *funct
     return nullptr;
 }
 
-// The key sounds' player lives in a module of its own (wendrel-sound), so that Qt Multimedia
-// and the audio and codec libraries under it are loaded only when a sound is chosen, after
-// the keyboard is on the screen, and not at every start.
+// The key sounds' player lives in a module of its own (wendrel-sound), so that ALSA and the
+// sound server's plugin under it are loaded only when a sound is chosen, after the keyboard is
+// on the screen, and not at every start.
 SoundPlayer *LazySoundPlayer::player()
 {
     if (triedLoading)

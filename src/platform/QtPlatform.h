@@ -28,9 +28,9 @@ public:
     void show(QWidget *parent, const QString &text, const QString &caption, MessageType type) override;
 };
 
-// The key sounds, played by the wendrel-sound module (QSoundEffect per file), which is
-// loaded on first use. Without the module (said once on standard error) or an audio device
-// the keys stay silent.
+// The key sounds, played by the wendrel-sound module (each file read into memory once, played
+// through ALSA on a thread of its own), which is loaded on first use. Without the module or a
+// sound device (each said once on standard error) the keys stay silent.
 class LazySoundPlayer final : public SoundPlayer {
 public:
     void play(const QString &path) override;

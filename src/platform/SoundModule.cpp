@@ -1,79 +1,89 @@
-// The key sounds on Qt Multimedia, built as the module wendrel-sound that the program loads
-// when a sound is first needed (LazySoundPlayer).
+// The key sounds, built as the module wendrel-sound that the program loads when a sound is
+// first needed (LazySoundPlayer): each WAV file read into memory once, played by KeySoundPlayer
+// on a thread of its own through the sound server or ALSA.
+#include "Files.h"
+#include "KeySoundPlayer.h"
 #include "Platform.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
-#include <QSoundEffect>
-#include <QThread>
-#include <QUrl>
+
+#include <cstdlib>
 
 namespace wendrel {
 
-// QSoundEffect per file, each loaded once on first use. Without an audio device the
-// effects stay silent and play() still returns at once.
-class QtSoundPlayer final : public SoundPlayer {
+class AlsaSoundPlayer final : public SoundPlayer {
 public:
-    QtSoundPlayer();
-    ~QtSoundPlayer() override;
+    AlsaSoundPlayer();
     void play(const QString &path) override;
     void preload(const QStringList &paths) override;
 
 private:
-    QSoundEffect *effectFor(const QString &path);
+    std::shared_ptr<const PcmSound> soundFor(const QString &path);
 
-    QHash<QString, QSoundEffect *> effects;
+    // nullptr for a file that cannot be played (said once).
+    QHash<QString, std::shared_ptr<const PcmSound>> sounds;
+    KeySoundPlayer player;
 };
 
-QtSoundPlayer::QtSoundPlayer() = default;
+namespace {
 
-QtSoundPlayer::~QtSoundPlayer()
+// A key sound is a fraction of a second; anything this large is not one.
+constexpr qint64 largestSoundFile = 8 * 1024 * 1024;
+
+} // namespace
+
+AlsaSoundPlayer::AlsaSoundPlayer()
+    // WENDREL_SOUND_DEVICE names an ALSA device ("hw:1,0", "null") in place of the sound server
+    // or ALSA's "default".
+    : player(makeKeySoundSink(std::getenv("WENDREL_SOUND_DEVICE")), [](const std::string &line) { qWarning("%s", line.c_str()); })
 {
-    // Qt's shared sample cache deadlocks at program exit when a sample is still being loaded,
-    // so let any load in progress finish first (a key sound takes milliseconds).
-    QElapsedTimer waited;
-    waited.start();
-    const auto loading = [this] {
-        for (const QSoundEffect *effect : std::as_const(effects)) {
-            if (effect->status() == QSoundEffect::Loading)
-                return true;
+}
+
+std::shared_ptr<const PcmSound> AlsaSoundPlayer::soundFor(const QString &path)
+{
+    const auto known = sounds.constFind(path);
+    if (known != sounds.constEnd())
+        return *known;
+    std::shared_ptr<const PcmSound> &sound = sounds[path];
+    QFile file(path);
+    QString why;
+    if (!openRegularFile(file)) {
+        why = file.errorString();
+    } else if (file.size() > largestSoundFile) {
+        why = QStringLiteral("larger than a key sound can be");
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFile::NoError) {
+            why = file.errorString();
+        } else {
+            WavResult read = readWav(std::span(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                               size_t(bytes.size())));
+            if (read.error.empty())
+                sound = std::make_shared<const PcmSound>(std::move(read.sound));
+            else
+                why = QString::fromStdString(read.error);
         }
-        return false;
-    };
-    while (loading() && waited.elapsed() < 2000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
     }
-    qDeleteAll(effects);
+    if (!sound)
+        qWarning("wendrel: the key sound %s cannot be played: %s", qUtf8Printable(path), qUtf8Printable(why));
+    return sound;
 }
 
-QSoundEffect *QtSoundPlayer::effectFor(const QString &path)
+void AlsaSoundPlayer::play(const QString &path)
 {
-    QSoundEffect *&effect = effects[path];
-    if (!effect) {
-        effect = new QSoundEffect;
-        effect->setSource(QUrl::fromLocalFile(path)); // loads in the background
-    }
-    return effect;
+    player.play(soundFor(path));
 }
 
-void QtSoundPlayer::play(const QString &path)
-{
-    for (QSoundEffect *effect : std::as_const(effects))
-        effect->stop();
-    effectFor(path)->play();
-}
-
-void QtSoundPlayer::preload(const QStringList &paths)
+void AlsaSoundPlayer::preload(const QStringList &paths)
 {
     for (const QString &path : paths)
-        effectFor(path);
+        player.prepare(soundFor(path));
 }
 
 } // namespace wendrel
 
 extern "C" Q_DECL_EXPORT wendrel::SoundPlayer *wendrel_create_sound_player()
 {
-    return new wendrel::QtSoundPlayer;
+    return new wendrel::AlsaSoundPlayer;
 }

@@ -95,6 +95,13 @@ for program in "${programs[@]}"; do
 done
 echo "${#required[@]} required files and a manual page for each of ${#programs[@]} programs"
 
+# The key sounds play through the program's own player: ALSA (loaded by the player, so named in
+# Depends) or the sound server's client library, never Qt Multimedia and its media stack.
+depends="$(dpkg-deb -f "$deb" Depends)"
+echo "Depends: $depends"
+grep -qi multimedia <<<"$depends" && fail "the package depends on Qt Multimedia: $depends"
+grep -qE '(^|, )libasound2( |,|$)' <<<"$depends" || fail "the package does not depend on libasound2: $depends"
+
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 
