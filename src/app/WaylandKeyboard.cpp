@@ -155,6 +155,10 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
         const InputMethodState &state = inputMethod.state();
         session.setFieldKind(fieldKindOf(state));
         holdBackCorrection(state.hint != 0 && !(state.hint & ContentHint::Spellcheck));
+        // Likewise a field that states its hints without automatic capitals, or that prefers
+        // lower case, gets its letters as typed.
+        session.setNoAutoCapitals((state.hint != 0 && !(state.hint & ContentHint::AutoCapitalization))
+                                  || (state.hint & ContentHint::Lowercase));
     };
     QObject::connect(&inputMethod, &InputMethod::activated, &panel, [&] {
         session.otherProgramFocusChanged();

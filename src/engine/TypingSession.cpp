@@ -836,7 +836,7 @@ void TypingSession::typeStroke()
         // it would capitalise the word's first letter typed here.
         swiped.letterCase = caps ? SwipeTyping::Case::All : shift ? SwipeTyping::Case::First : SwipeTyping::Case::AsSpelled;
         const QChar first = reading.word.front();
-        if (swiped.letterCase == SwipeTyping::Case::AsSpelled && first.isLower()) {
+        if (swiped.letterCase == SwipeTyping::Case::AsSpelled && first.isLower() && rules().capitals) {
             const TypingDecision decision = decideTyping(typingContext(), typing, first.unicode());
             if (decision.handled && decision.posts.size() == 1 && QChar(decision.posts.front()).isUpper())
                 swiped.letterCase = SwipeTyping::Case::First;
@@ -1069,6 +1069,14 @@ void TypingSession::otherProgramTextLost()
     if (wordCorrection)
         wordCorrection->newText();
     textEdited = true;
+}
+
+FieldRules TypingSession::rules() const
+{
+    FieldRules allowed = fieldRules(field, target.isOtherProgram());
+    if (noAutoCapitals && target.isOtherProgram())
+        allowed.capitals = false;
+    return allowed;
 }
 
 void TypingSession::setFieldKind(FieldKind kind)

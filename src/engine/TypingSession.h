@@ -103,7 +103,10 @@ public:
     // session keeps (always true for the note pad).
     bool textBeforeCaretKnown() const { return target.startKnown(); }
     // What the current field allows (all for the note pad).
-    FieldRules rules() const { return fieldRules(field, target.isOtherProgram()); }
+    FieldRules rules() const;
+    // The field asks for its letters as typed (an input method's content hints: no automatic
+    // capitals, or lower case preferred): the typing assistant capitalises nothing there.
+    void setNoAutoCapitals(bool on) { noAutoCapitals = on; }
 
     // --- Input ---------------------------------------------------------------------------
     // One touch at points of the 240 x 320 layout, at the clock's time. A press and a release
@@ -266,6 +269,7 @@ private:
     SessionClock &clock;
     Clipboard &clipboard;
     FieldKind field = FieldKind::Unknown;
+    bool noAutoCapitals = false;
     // The note pad's document or the mirror of another program's text; cursor is its cursor.
     TextTarget target;
     QTextCursor &cursor;

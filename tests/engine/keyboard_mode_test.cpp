@@ -119,6 +119,18 @@ TEST_F(KeyboardMode, AFocusChangeStartsANewText)
     EXPECT_EQ(session().plainText(), QString()) << "the session keeps only what it typed since the focus changed";
 }
 
+TEST_F(KeyboardMode, AFieldThatAsksForItsLettersAsTypedGetsNoCapitals)
+{
+    session().setFieldKind(FieldKind::Text);
+    session().setNoAutoCapitals(true);
+    run("key t|key h|key e|key Space|key i|key Space|key Shift|key w");
+    EXPECT_EQ(output.fieldText(), "the i W") << "Shift still gives a capital";
+    session().setNoAutoCapitals(false);
+    fresh();
+    run("key t|key h|key e");
+    EXPECT_EQ(output.fieldText(), "The");
+}
+
 TEST_F(KeyboardMode, TheKeysOfKeyboardMode)
 {
     expectSends({

@@ -3,6 +3,7 @@
 // around a swiped word; and wendrel-type --completion itself.
 #include "CompletionEngine.h"
 #include "KeyTable.h"
+#include "RecordingOutput.h"
 #include "SessionScript.h"
 #include "SwipeTyping.h"
 #include "WordStroke.h"
@@ -268,6 +269,27 @@ TEST_F(Swipe, AWordTypedOftenEnoughBecomesAWordStrokesMean)
     run(QStringLiteral("reset|key w|key e|key n|key d|key r|key e|key l|key Space|key w|key e|key n|key d|key r|key e|key l|key Space"));
     run(stroke);
     EXPECT_EQ(text(), "Wendrel wendrel wendrel");
+}
+
+// In keyboard mode a swiped word goes to the other program as text, with the field's rules.
+TEST_F(Swipe, InKeyboardModeAStrokeIsSentAsTextAsTheFieldAllows)
+{
+    RecordingOutput output;
+    session().typeInto(&output);
+    session().otherProgramFocusChanged();
+    session().setFieldKind(FieldKind::Text);
+    run(strokeEvents(QStringLiteral("helo")) + u'|' + strokeEvents(QStringLiteral("world")));
+    EXPECT_EQ(output.fieldText(), "Hello world");
+    output.setFieldText({});
+    session().otherProgramFocusChanged();
+    session().setFieldKind(FieldKind::Terminal);
+    run(strokeEvents(QStringLiteral("helo")));
+    EXPECT_EQ(output.fieldText(), "hello") << "no capital at a command's start";
+    output.setFieldText({});
+    session().otherProgramFocusChanged();
+    session().setFieldKind(FieldKind::Password);
+    run(strokeEvents(QStringLiteral("helo")));
+    EXPECT_EQ(output.fieldText(), "") << "no word read from a stroke in a password field";
 }
 
 TEST_F(Swipe, WithoutSwipeTypingAStrokeTypesNothing)

@@ -173,13 +173,14 @@ def main():
               'a field holding "It was late. " gets "The" (got %r)' % late.text())
         late.close()
 
-        # A field whose hints leave out spell checking: no correction there.
+        # A field whose hints leave out spell checking and automatic capitals: no correction and
+        # no capital there.
         plain_hints = Receiver(session, gtk + ['--no-spellcheck', '--app-id', 'wendrel-gtk-nospell'],
                                'wendrel-gtk-nospell')
         time.sleep(0.3)
         tapper.type(['t', 'g', 'e', ' '], 0.15)
-        check(plain_hints.wait_text('Tge ') == 'Tge ', 'no correction where the hints ask for no spell checking (got %r)'
-              % plain_hints.text())
+        check(plain_hints.wait_text('tge ') == 'tge ',
+              'no correction and no capital where the hints ask for neither (got %r)' % plain_hints.text())
         plain_hints.close()
 
         # A terminal: no capital at a command's start, no correction.
