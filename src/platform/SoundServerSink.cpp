@@ -73,7 +73,7 @@ private:
 bool SoundServerSink::configure(unsigned rate, unsigned channels, std::string &error)
 {
     close();
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, rate, uint8_t(channels)};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, rate, uint8_t(channels)};
     frameBytes = 2 * channels;
     period = std::max<size_t>(rate / 100, 1);
     // A ~40 ms buffer that starts playing on its first ~10 ms, as the ALSA player does.
@@ -85,7 +85,7 @@ bool SoundServerSink::configure(unsigned rate, unsigned channels, std::string &e
     attributes.fragsize = uint32_t(-1);
     startBytes = attributes.prebuf;
     int code = 0;
-    stream = api.create(nullptr, "Wendrel", PA_STREAM_PLAYBACK, nullptr, "key sounds", &spec, nullptr,
+    stream = api.create(nullptr, "Wendrel", PA_STREAM_PLAYBACK, nullptr, "key sounds", &format, nullptr,
                         &attributes, &code);
     if (!stream) {
         error = std::string("the sound server: ") + api.describe(code);
