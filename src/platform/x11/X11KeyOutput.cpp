@@ -150,7 +150,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
             b.lastUse = nowMs();
             b.keysBefore = keysSent;
             if (!restoreTimer.isActive())
-                restoreTimer.start(holdMs());
+                restoreTimer.start(keepMs());
             return {b.keycode, 0};
         }
     }
@@ -180,7 +180,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
     for (int column = 0; column < symsPerKeycode; ++column)
         keymap[(int(keycode) - minKeycode) * symsPerKeycode + column] = column < 2 ? keysym : NoSymbol;
     borrowed.append({keycode, keysym, nowMs(), keysSent});
-    restoreTimer.start(holdMs());
+    restoreTimer.start(keepMs());
     return {keycode, 0};
 }
 
@@ -189,10 +189,15 @@ int X11KeyOutput::holdMs() const
     return int(restoreDelayMs + perKeyDelayMs * qMin<qint64>(keysSent - burstStart, 100));
 }
 
+int X11KeyOutput::keepMs() const
+{
+    return qMax(holdMs(), idleKeepMs);
+}
+
 void X11KeyOutput::giveBackIdle()
 {
     const qint64 now = nowMs();
-    const int hold = holdMs();
+    const int hold = keepMs();
     qint64 next = -1;
     for (qsizetype i = 0; i < borrowed.size();) {
         const Borrowed b = borrowed[i];

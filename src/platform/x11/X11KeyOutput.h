@@ -5,10 +5,10 @@
 // A character on the current keymap is its key, with Shift or AltGr pressed around it when its
 // level needs them. A character that is not on the keymap (é on a US map, €, ł, an emoji) is
 // typed on a spare keycode (one without symbols) that is given the character's keysym for the
-// moment and given back its emptiness once no key has used it for a while, so that the
-// receiving programs have read the mapping before it changes again. Each such character keeps
-// its own spare keycode meanwhile, so a run of them never changes a keycode under a key still
-// on its way.
+// moment and given back its emptiness once no key has used it for a while (see idleKeepMs), so
+// that the receiving programs have read the mapping before it changes again. Each such
+// character keeps its own spare keycode meanwhile, so a run of them never changes a keycode
+// under a key still on its way.
 //
 // Caps Lock, when locked, is unlocked around the keys and locked again after them, so "a"
 // stays "a"; the physical keyboard's modifiers are otherwise left as they are.
@@ -32,6 +32,12 @@ public:
     // Taking a spare keycode over within a run waits in the same way.
     static constexpr int restoreDelayMs = 30;
     static constexpr int perKeyDelayMs = 20;
+    // A spare keycode is given back only after this long without use, whatever the run: every
+    // change of the keymap makes every program on the display read the keymap again, and the
+    // window manager set its grabs again; a tap that comes meanwhile may go astray (under
+    // openbox, with popup letters tapped quickly, we saw a pointer release and the next press
+    // lost). So a character is mapped once for a burst of typing and given back once, after it.
+    static constexpr int idleKeepMs = 1500;
 
     // display: an open connection (the toolkit's, or one of the caller's own); nullptr opens
     // one on $DISPLAY. isValid() tells whether XTest is there.
@@ -85,6 +91,7 @@ private:
     qint64 burstStart = 0; // keysSent when the current run of keys began
     qint64 lastKeyTime = -100000;
     int holdMs() const;
+    int keepMs() const;
     bool capsWasLocked = false;
     QTimer restoreTimer;
 };

@@ -61,6 +61,11 @@ void X11PanelDesktop::makeDock(QWidget *panel, int height)
     const long strut[4] = {0, 0, 0, bottom};
     XChangeProperty(display, window, atom(display, "_NET_WM_STRUT"), XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(strut), 4);
+    // A window that takes no input says so in its hints alone: without WM_TAKE_FOCUS among its
+    // protocols (which the toolkit offers on every window), the window manager never offers it
+    // the focus either.
+    Atom protocols[2] = {atom(display, "WM_DELETE_WINDOW"), atom(display, "_NET_WM_PING")};
+    XSetWMProtocols(display, window, protocols, 2);
     XFlush(display);
 }
 
