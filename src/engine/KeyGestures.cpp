@@ -181,7 +181,7 @@ void KeyGestures::openPopup()
         phase = Phase::Tapping;
         return;
     }
-    const QList<QRectF> rects = popupCellRects(keyRectF(key), int(texts.size()));
+    const QList<QRectF> rects = popupCellRects(keyRectF(key), int(texts.size()), popupBounds);
     cells.clear();
     for (qsizetype i = 0; i < texts.size(); ++i)
         cells.append({texts[i], rects[i]});

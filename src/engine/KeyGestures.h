@@ -82,6 +82,9 @@ public:
     // The key whose popup is open, -1 when none is.
     int popupKey() const { return cells.isEmpty() ? -1 : key; }
     const GestureTimings &timings() const { return times; }
+    // Where popups may lie, in layout coordinates: the whole layout in the note pad, the
+    // panel's part of it in keyboard mode (nothing is drawn above the candidate strip there).
+    void setPopupBounds(const QRectF &bounds) { popupBounds = bounds; }
 
 private:
     enum class Phase { Idle, Tapping, Deleting, Holding, PopupOpen, SpaceDown, Sliding };
@@ -107,6 +110,7 @@ private:
     int slideSteps = 0;    // characters from where the slide began
     QList<PopupCell> cells;
     int chosen = -1;
+    QRectF popupBounds = layoutBounds;
 };
 
 } // namespace wendrel

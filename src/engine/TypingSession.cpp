@@ -1,9 +1,12 @@
 #include "TypingSession.h"
 
+#include "PanelGeometry.h"
+
 #include "Alternates.h"
 #include "Clipboard.h"
 #include "CompletionEngine.h"
 #include "FormulaEvaluator.h"
+#include "PanelGeometry.h"
 #include "SwipeTyping.h"
 #include "WordBounds.h"
 #include "WordCorrection.h"
@@ -1036,6 +1039,7 @@ void TypingSession::typeInto(KeyOutput *output)
 {
     Operation operation(*this);
     target.typeInto(output);
+    gestures->setPopupBounds(output ? QRectF(0, panelLayoutTop, layoutWidth, panelLayoutHeight) : layoutBounds);
     if (wordCorrection)
         wordCorrection->setLearning(rules().learns);
     otherProgramTextLost();

@@ -2,6 +2,7 @@
 // here records what would be sent and plays it on a text field of its own. Tables of
 // wendrel-type's events, as for the note pad.
 #include "CompletionEngine.h"
+#include "PanelGeometry.h"
 #include "RecordingOutput.h"
 #include "SessionScript.h"
 #include "WordCorrection.h"
@@ -160,6 +161,28 @@ TEST_F(KeyboardMode, TheKeysOfKeyboardMode)
         {"... but one after a space is known", "key Save|key Space|key 2|key +|key 3|key Fn|key =",
          "key:Tab|text: |text:2|text:+|text:3|text:=5", " 2+3=5"},
     });
+}
+
+// Nothing is drawn above the candidate strip in keyboard mode: every key's popup lies within
+// the panel's part of the layout, the top row's below its key where there is no room above.
+TEST_F(KeyboardMode, PopupsStayWithinThePanel)
+{
+    const QRectF panel(0, panelLayoutTop, layoutWidth, panelLayoutHeight);
+    int popups = 0, belowTheKey = 0;
+    for (int key = 0; key < int(keyTable().size()); ++key) {
+        fresh();
+        const QPointF centre = TypingSession::keyCentre(key);
+        const QString at = QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y());
+        run(QStringLiteral("press %1|wait 450").arg(at));
+        for (const PopupCell &cell : session().popup()) {
+            EXPECT_TRUE(panel.contains(cell.rect)) << "key " << key << " cell " << cell.text.toStdString();
+            belowTheKey += cell.rect.top() > centre.y();
+        }
+        popups += !session().popup().isEmpty();
+        session().cancelTouch();
+    }
+    EXPECT_GT(popups, 20);
+    EXPECT_GT(belowTheKey, 0); // the top row's
 }
 
 TEST_F(KeyboardMode, CaptionsAndLooksInKeyboardMode)
