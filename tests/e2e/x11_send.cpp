@@ -1,5 +1,6 @@
 // Types its arguments into the window that has the focus through keyboard mode's X11 sender,
-// then waits until the spare keycodes are given back. Arguments: text to type, or
+// waits a moment for the receivers to read the keys, and gives the spare keycodes back.
+// Arguments: text to type, or
 // "key:NAME" (BackSpace, Return, Tab, Escape, Left, Right, Home, End, Delete; "key:ctrl+a"
 // for a shortcut), or "keymap?" (prints how many spare keycodes hold a character).
 #include "X11KeyOutput.h"
@@ -34,7 +35,7 @@ int main(int argc, char **argv)
             output.sendText(argument);
         }
     }
-    // The spare keycodes are given back once idle.
+    // The spare keycodes are given back as the sender ends: the receivers read the keys first.
     QTimer::singleShot(1500, &app, [&] {
         std::printf("borrowed after: %d\n", output.borrowedKeycodes());
         app.quit();

@@ -80,8 +80,6 @@ X11KeyOutput::X11KeyOutput(Display *connection, QObject *parent) : QObject(paren
         return;
     }
     readKeymap();
-    restoreTimer.setSingleShot(true);
-    connect(&restoreTimer, &QTimer::timeout, this, &X11KeyOutput::giveBackIdle);
 }
 
 X11KeyOutput::~X11KeyOutput()
@@ -149,8 +147,6 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
         if (b.keysym == keysym) {
             b.lastUse = nowMs();
             b.keysBefore = keysSent;
-            if (!restoreTimer.isActive())
-                restoreTimer.start(keepMs());
             return {b.keycode, 0};
         }
     }
@@ -180,7 +176,6 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
     for (int column = 0; column < symsPerKeycode; ++column)
         keymap[(int(keycode) - minKeycode) * symsPerKeycode + column] = column < 2 ? keysym : NoSymbol;
     borrowed.append({keycode, keysym, nowMs(), keysSent});
-    restoreTimer.start(keepMs());
     return {keycode, 0};
 }
 
@@ -189,41 +184,17 @@ int X11KeyOutput::holdMs() const
     return int(restoreDelayMs + perKeyDelayMs * qMin<qint64>(keysSent - burstStart, 100));
 }
 
-int X11KeyOutput::keepMs() const
-{
-    return qMax(holdMs(), idleKeepMs);
-}
-
-void X11KeyOutput::giveBackIdle()
-{
-    const qint64 now = nowMs();
-    const int hold = keepMs();
-    qint64 next = -1;
-    for (qsizetype i = 0; i < borrowed.size();) {
-        const Borrowed b = borrowed[i];
-        if (now - b.lastUse >= hold) {
-            QList<KeySym> syms(qMax(symsPerKeycode, 1), NoSymbol);
-            XChangeKeyboardMapping(display, int(b.keycode), int(syms.size()), syms.data(), 1);
-            for (int column = 0; column < symsPerKeycode; ++column)
-                keymap[(int(b.keycode) - minKeycode) * symsPerKeycode + column] = NoSymbol;
-            spare.append(b.keycode);
-            borrowed.removeAt(i);
-        } else {
-            next = next < 0 ? b.lastUse : qMin(next, b.lastUse);
-            ++i;
-        }
-    }
-    XFlush(display);
-    if (next >= 0)
-        restoreTimer.start(int(qMax<qint64>(1, next + hold - now)));
-}
-
 void X11KeyOutput::restoreKeymap()
 {
-    for (Borrowed &b : borrowed)
-        b.lastUse = -100000;
-    giveBackIdle();
-    restoreTimer.stop();
+    for (const Borrowed &b : borrowed) {
+        QList<KeySym> syms(qMax(symsPerKeycode, 1), NoSymbol);
+        XChangeKeyboardMapping(display, int(b.keycode), int(syms.size()), syms.data(), 1);
+        for (int column = 0; column < symsPerKeycode; ++column)
+            keymap[(int(b.keycode) - minKeycode) * symsPerKeycode + column] = NoSymbol;
+        spare.append(b.keycode);
+    }
+    borrowed.clear();
+    XFlush(display);
 }
 
 void X11KeyOutput::key(unsigned keycode, bool down)

@@ -4,11 +4,14 @@
 //
 // A character on the current keymap is its key, with Shift or AltGr pressed around it when its
 // level needs them. A character that is not on the keymap (é on a US map, €, ł, an emoji) is
-// typed on a spare keycode (one without symbols) that is given the character's keysym for the
-// moment and given back its emptiness once no key has used it for a while (see idleKeepMs), so
-// that the receiving programs have read the mapping before it changes again. Each such
-// character keeps its own spare keycode meanwhile, so a run of them never changes a keycode
-// under a key still on its way.
+// typed on a spare keycode (one without symbols) that is given the character's keysym. The
+// keycode keeps it until the sender ends (then every spare keycode gets its emptiness back), or
+// until every spare keycode holds a character and the one used longest ago is taken over for
+// another. Each change of the keymap makes every program on the display read the keymap again,
+// and the window manager set its grabs again; a tap that comes meanwhile may go astray (under
+// openbox, with popup letters tapped quickly, a pointer release and the next press were lost),
+// so the keymap changes once for each new character, not twice for every one typed. A run of
+// such characters never changes a keycode under a key still on its way.
 //
 // Caps Lock, when locked, is unlocked around the keys and locked again after them, so "a"
 // stays "a"; the physical keyboard's modifiers are otherwise left as they are.
@@ -17,7 +20,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 typedef struct _XDisplay Display;
 
@@ -26,18 +28,12 @@ namespace wendrel {
 class X11KeyOutput : public QObject, public KeyOutput {
     Q_OBJECT
 public:
-    // How long a spare keycode keeps a character after its last use: 30 ms, and 20 ms more for
-    // every key of the run of keys it was typed in (keys less than 30 ms apart), since a
-    // receiver reads the keys of a run one by one and may read the keymap again at any of them.
-    // Taking a spare keycode over within a run waits in the same way.
+    // Before a spare keycode is taken over for another character, its last use is at least this
+    // long ago: 30 ms, and 20 ms more for every key of the run of keys it was typed in (keys
+    // less than 30 ms apart), since a receiver reads the keys of a run one by one and may read
+    // the keymap again at any of them.
     static constexpr int restoreDelayMs = 30;
     static constexpr int perKeyDelayMs = 20;
-    // A spare keycode is given back only after this long without use, whatever the run: every
-    // change of the keymap makes every program on the display read the keymap again, and the
-    // window manager set its grabs again; a tap that comes meanwhile may go astray (under
-    // openbox, with popup letters tapped quickly, we saw a pointer release and the next press
-    // lost). So a character is mapped once for a burst of typing and given back once, after it.
-    static constexpr int idleKeepMs = 1500;
 
     // display: an open connection (the toolkit's, or one of the caller's own); nullptr opens
     // one on $DISPLAY. isValid() tells whether XTest is there.
@@ -52,7 +48,7 @@ public:
 
     // The spare keycodes that hold a character now (for tests).
     int borrowedKeycodes() const { return int(borrowed.size()); }
-    // Gives every spare keycode back at once.
+    // Gives every spare keycode back (as the destructor does).
     void restoreKeymap();
 
 private:
@@ -76,7 +72,6 @@ private:
     void key(unsigned keycode, bool down);
     void beginKeys();
     void endKeys();
-    void giveBackIdle();
 
     Display *display = nullptr;
     bool ownDisplay = false;
@@ -91,9 +86,7 @@ private:
     qint64 burstStart = 0; // keysSent when the current run of keys began
     qint64 lastKeyTime = -100000;
     int holdMs() const;
-    int keepMs() const;
     bool capsWasLocked = false;
-    QTimer restoreTimer;
 };
 
 } // namespace wendrel
