@@ -18,9 +18,9 @@
 // --words: at most this many words of each text (default all).
 // --set: the decoder's settings (StrokeSettings), e.g. --set languageWeight=0.8.
 // --errors: each word whose first guess is wrong, with the guesses, and the count of each kind
-// of error (a word the lexicon lacks; one the decoder passed over; a word of the same stroke as
-// the guess, told apart only by the words before it; the touch favouring the word and the model
-// overruling it; the touch favouring the guess).
+// of error (a word the lexicon lacks; one the decoder passed over; a word of the same ideal path
+// as the guess, or of a path that fits the stroke as well, told apart only by the words before
+// it; the touch favouring the word and the model overruling it; the touch favouring the guess).
 // Figures are given over all the words and over the words the lexicon holds (no decoder reads
 // a word it does not know).
 #include "CompletionEngine.h"
@@ -188,6 +188,7 @@ bool setSetting(StrokeSettings &settings, const QString &assignment)
         {"directionWeight", &StrokeSettings::directionWeight}, {"languageWeight", &StrokeSettings::languageWeight},
         {"unknownLanguageCost", &StrokeSettings::unknownLanguageCost}, {"endReach", &StrokeSettings::endReach},
         {"nearLetter", &StrokeSettings::nearLetter},       {"touchMargin", &StrokeSettings::touchMargin},
+        {"carefulTouch", &StrokeSettings::carefulTouch},   {"carefulGain", &StrokeSettings::carefulGain},
     };
     for (const Field &f : fields) {
         if (name == QLatin1String(f.name)) {
@@ -227,8 +228,12 @@ QString errorKind(const StrokeDecoder &decoder, const QList<QPointF> &stroke, co
             return QStringLiteral("same stroke, doubled letter");
         return QStringLiteral("same stroke, other");
     }
-    return at->touchCost <= found[0].touchCost ? QStringLiteral("touch right, model overruled")
-                                               : QStringLiteral("touch favours the guess");
+    // Paths that differ by a letter on the line between two others ("for", "four") fit a stroke
+    // equally well.
+    if (std::abs(at->touchCost - found[0].touchCost) < 0.05)
+        return QStringLiteral("same fit, a letter on the line");
+    return at->touchCost < found[0].touchCost ? QStringLiteral("touch right, model overruled")
+                                              : QStringLiteral("touch favours the guess");
 }
 
 } // namespace

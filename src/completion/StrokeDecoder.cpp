@@ -317,6 +317,7 @@ QList<StrokeDecoder::Candidate> StrokeDecoder::decode(const QList<QPointF> &poin
         return result;
     std::sort(scored.begin(), scored.end(), [](const Scored &a, const Scored &b) { return a.touch < b.touch; });
     const double limit = bestTouch + config.touchMargin;
+    const double touchWeight = std::clamp(config.carefulTouch / std::max(bestTouch, 1e-6), 1.0, std::max(1.0, config.carefulGain));
     std::vector<Candidate> weighed;
     for (const Scored &s : scored) {
         if (s.touch > limit || int(weighed.size()) >= config.languageScored)
@@ -327,7 +328,7 @@ QList<StrokeDecoder::Candidate> StrokeDecoder::decode(const QList<QPointF> &poin
             const double prior = entries[size_t(s.entry)].prior;
             language = std::isfinite(prior) ? std::max(-prior, config.unknownLanguageCost) : config.unknownLanguageCost;
         }
-        weighed.push_back({spelling, s.touch + config.languageWeight * language, s.touch, language});
+        weighed.push_back({spelling, touchWeight * s.touch + config.languageWeight * language, s.touch, language});
     }
     std::sort(weighed.begin(), weighed.end(), [](const Candidate &a, const Candidate &b) { return a.cost < b.cost; });
     for (size_t i = 0; i < weighed.size() && int(i) < count; ++i)

@@ -55,6 +55,12 @@ struct StrokeSettings {
     double touchMargin = 14.0;
     // At most this many words, the best by touch, are weighed with the language model.
     int languageScored = 400;
+    // A careful stroke is read more by its shape: where the best word's touch cost is below
+    // carefulTouch, the touch costs weigh up to carefulGain times as much against the language
+    // model (carefulTouch over the best touch cost, at most carefulGain). A stroke drawn close
+    // to the keys' centres tells words of nearly the same path apart better than the model can.
+    double carefulTouch = 2.0;
+    double carefulGain = 5.0;
 };
 
 class StrokeDecoder {
