@@ -189,6 +189,7 @@ bool setSetting(StrokeSettings &settings, const QString &assignment)
         {"unknownLanguageCost", &StrokeSettings::unknownLanguageCost}, {"endReach", &StrokeSettings::endReach},
         {"nearLetter", &StrokeSettings::nearLetter},       {"touchMargin", &StrokeSettings::touchMargin},
         {"carefulTouch", &StrokeSettings::carefulTouch},   {"carefulGain", &StrokeSettings::carefulGain},
+        {"possessiveCost", &StrokeSettings::possessiveCost}, {"possessivePrior", &StrokeSettings::possessivePrior},
     };
     for (const Field &f : fields) {
         if (name == QLatin1String(f.name)) {
