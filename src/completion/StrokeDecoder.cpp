@@ -348,8 +348,8 @@ QList<StrokeDecoder::Candidate> StrokeDecoder::decode(const QList<QPointF> &poin
     };
     std::vector<Scored> scored;
     double bestTouch = infinity;
-    // The possessive of every word ("Fanny's", "tradesman's") where the lexicon lacks it: its
-    // path is the word's and then the S key (a word that ends in s has the word's own path).
+    // The possessive of a name where the lexicon lacks it ("Fanny's"): its path is the name's
+    // and then the S key (a name that ends in s keeps its own path: "Norris's").
     const int sKey = keyOf(u's');
     const bool possessives = sKey >= 0 && (ends & (quint32(1) << sKey));
     const quint32 sBit = sKey >= 0 ? quint32(1) << sKey : 0;

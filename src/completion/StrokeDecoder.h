@@ -15,8 +15,8 @@
 // works at every scale the window draws. Only words whose first and last letters lie near the
 // stroke's ends and whose every letter lies near the stroke are aligned: the lexicon is kept by
 // first letter with a mask of each word's letters, so that most words are passed over with one
-// comparison. The possessive of a word ("Fanny's") is read where the lexicon lacks it, as the word
-// and then the S key, the model's probability of the word weighed by how often possessives occur.
+// comparison. The possessive of a name ("Fanny's") is read where the lexicon lacks it, as the name
+// and then the S key, the model's probability of the name weighed by how often possessives occur.
 #include "TapDecoder.h"
 #include "WordScorer.h"
 
@@ -62,11 +62,11 @@ struct StrokeSettings {
     // to the keys' centres tells words of nearly the same path apart better than the model can.
     double carefulTouch = 2.0;
     double carefulGain = 5.0;
-    // The cost (natural log) of a word's possessive that the lexicon lacks, against the word
+    // The cost (natural log) of a name's possessive that the lexicon lacks, against the name
     // itself after the same words: possessives are a tenth to a twentieth as frequent as their
     // words in the language model's English ("daughter's", "father's", "friend's").
     double possessiveCost = 3.0;
-    // Words at least this frequent on their own (natural log) get no possessive read.
+    // Names at least this frequent on their own (natural log) get no possessive read ("I", "US").
     double possessivePrior = -6.9;
 };
 
@@ -92,7 +92,7 @@ public:
     bool addWord(QStringView word);
     qsizetype wordCount() const { return qsizetype(entries.size()); }
     // Whether the decoder can read the word (any case): the lexicon holds it, or it is the
-    // possessive of a word the lexicon holds.
+    // possessive of a name the lexicon holds.
     bool contains(QStringView word) const;
     const StrokeSettings &settings() const { return config; }
     void setSettings(const StrokeSettings &settings) { config = settings; }
