@@ -17,6 +17,12 @@
 // --spread: the scatter in key widths (default 0.25, and 0 for the centres).
 // --words: at most this many words of each text (default all).
 // --set: the decoder's settings (StrokeSettings), e.g. --set languageWeight=0.8.
+// --errors: each word whose first guess is wrong, with the guesses, and the count of each kind
+// of error (a word the lexicon lacks; one the decoder passed over; a word of the same ideal path
+// as the guess, or of a path that fits the stroke as well, told apart only by the words before
+// it; the touch favouring the word and the model overruling it; the touch favouring the guess).
+// Figures are given over all the words and over the words the lexicon holds (no decoder reads
+// a word it does not know).
 #include "CompletionEngine.h"
 #include "CompletionScorer.h"
 #include "KeyTable.h"
@@ -30,6 +36,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <random>
 
 using namespace wendrel;
@@ -46,40 +53,34 @@ bool isWordCharacter(QChar ch)
     return ch.isLetter() || ch == u'\'';
 }
 
-// The words of a text with the two before each; a sentence's end starts the context afresh,
-// other punctuation is passed over as the model passes over it.
+// The words of a text, each with the two before it as the program reads them when the word is
+// swiped right after the text before it (across commas and quotes, "Mr." not ending a sentence).
 QList<Word> wordsOf(const QString &text)
 {
     QList<Word> words;
-    QString previous1 = sentenceStartMarker, previous2;
     qsizetype i = 0;
     while (i < text.size()) {
         if (!isWordCharacter(text[i])) {
-            if (text[i] == u'.' || text[i] == u'?' || text[i] == u'!' || text[i] == u'\n') {
-                previous1 = sentenceStartMarker;
-                previous2.clear();
-            }
             ++i;
             continue;
         }
         qsizetype end = i;
         while (end < text.size() && isWordCharacter(text[end]))
             ++end;
-        QString word = text.mid(i, end - i);
-        while (word.startsWith(u'\''))
-            word.remove(0, 1);
-        while (word.endsWith(u'\''))
-            word.chop(1);
+        qsizetype start = i;
+        while (start < end && text[start] == u'\'')
+            ++start;
+        qsizetype stop = end;
+        while (stop > start && text[stop - 1] == u'\'')
+            --stop;
+        const QString word = text.mid(start, stop - start);
         const bool typeable = std::all_of(word.begin(), word.end(), [](QChar ch) {
             return (ch.toLower() >= u'a' && ch.toLower() <= u'z') || ch == u'\'';
         });
-        if (!word.isEmpty() && typeable) {
+        const bool inNumber = (i > 0 && text[i - 1].isDigit()) || (end < text.size() && text[end].isDigit());
+        if (!word.isEmpty() && typeable && !inNumber) {
+            const auto [previous1, previous2] = modelWordsAt(QStringView(text).first(start));
             words.append({word, previous1, previous2});
-            previous2 = previous1 == sentenceStartMarker ? QString() : previous1;
-            previous1 = word.toLower();
-        } else if (!word.isEmpty()) {
-            previous1 = QString();
-            previous2.clear();
         }
         i = end;
     }
@@ -187,6 +188,8 @@ bool setSetting(StrokeSettings &settings, const QString &assignment)
         {"directionWeight", &StrokeSettings::directionWeight}, {"languageWeight", &StrokeSettings::languageWeight},
         {"unknownLanguageCost", &StrokeSettings::unknownLanguageCost}, {"endReach", &StrokeSettings::endReach},
         {"nearLetter", &StrokeSettings::nearLetter},       {"touchMargin", &StrokeSettings::touchMargin},
+        {"carefulTouch", &StrokeSettings::carefulTouch},   {"carefulGain", &StrokeSettings::carefulGain},
+        {"possessiveCost", &StrokeSettings::possessiveCost}, {"possessivePrior", &StrokeSettings::possessivePrior},
     };
     for (const Field &f : fields) {
         if (name == QLatin1String(f.name)) {
@@ -201,6 +204,39 @@ bool setSetting(StrokeSettings &settings, const QString &assignment)
     return false;
 }
 
+
+// Why the first guess is not the word meant (for --errors).
+QString errorKind(const StrokeDecoder &decoder, const QList<QPointF> &stroke, const Word &word,
+                  const QList<StrokeDecoder::Candidate> &found)
+{
+    const QString meant = word.text.toLower();
+    if (!decoder.contains(meant))
+        return QStringLiteral("not in the lexicon");
+    const QList<StrokeDecoder::Candidate> many = decoder.decode(stroke, word.previous1, word.previous2, 100000);
+    const auto at = std::find_if(many.begin(), many.end(), [&](const auto &c) { return c.word.toLower() == meant; });
+    if (at == many.end())
+        return QStringLiteral("passed over");
+    if (found.isEmpty())
+        return QStringLiteral("no guess");
+    const QString guess = found[0].word.toLower();
+    if (decoder.idealPath(guess) == decoder.idealPath(meant)) {
+        QString a = guess, b = meant;
+        a.remove(u'\'');
+        b.remove(u'\'');
+        if (a == b)
+            return QStringLiteral("same stroke, apostrophe");
+        if (a.size() != b.size() && (a.startsWith(b) || b.startsWith(a)))
+            return QStringLiteral("same stroke, doubled letter");
+        return QStringLiteral("same stroke, other");
+    }
+    // Paths that differ by a letter on the line between two others ("for", "four") fit a stroke
+    // equally well.
+    if (std::abs(at->touchCost - found[0].touchCost) < 0.05)
+        return QStringLiteral("same fit, a letter on the line");
+    return at->touchCost < found[0].touchCost ? QStringLiteral("touch right, model overruled")
+                                              : QStringLiteral("touch favours the guess");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -211,6 +247,7 @@ int main(int argc, char *argv[])
     unsigned seed = 20261211;
     bool verbose = false;
     bool learn = false;
+    bool errors = false;
     StrokeSettings settings;
     QStringList texts;
     const QStringList arguments = app.arguments().mid(1);
@@ -230,17 +267,19 @@ int main(int argc, char *argv[])
             }
         } else if (argument == QLatin1String("--learn")) {
             learn = true;
+        } else if (argument == QLatin1String("--errors")) {
+            errors = true;
         } else if (argument == QLatin1String("--verbose")) {
             verbose = true;
         } else if (argument.startsWith(u'-')) {
-            std::fprintf(stderr, "usage: swipe_bench [--spread S]... [--words N] [--seed N] [--set NAME=VALUE]... TEXT...\n");
+            std::fprintf(stderr, "usage: swipe_bench [--spread S]... [--words N] [--seed N] [--learn] [--errors] [--set NAME=VALUE]... TEXT...\n");
             return 2;
         } else {
             texts.append(argument);
         }
     }
     if (texts.isEmpty()) {
-        std::fprintf(stderr, "usage: swipe_bench [--spread S]... [--words N] [--seed N] [--set NAME=VALUE]... TEXT...\n");
+        std::fprintf(stderr, "usage: swipe_bench [--spread S]... [--words N] [--seed N] [--learn] [--errors] [--set NAME=VALUE]... TEXT...\n");
         return 2;
     }
     if (spreads.isEmpty())
@@ -255,6 +294,14 @@ int main(int argc, char *argv[])
     CompletionScorer scorer(*engine, std::make_shared<const Dictionary>(Dictionary::builtIn()));
     StrokeDecoder decoder(letterKeyShapes(), scorer, settings);
     const double buildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - buildStart).count();
+    if (qEnvironmentVariableIsSet("PROBE")) { // TEMP
+        for (const QString &line : qEnvironmentVariable("PROBE").split(u';')) {
+            const QStringList f = line.split(u' ');
+            std::printf("%s | %s %s: %.3f prior %.3f\n", qPrintable(f[0]), qPrintable(f.value(2)), qPrintable(f.value(1)),
+                        scorer.logProbability(f[0], f.value(1), f.value(2)), scorer.priorLogProbability(f[0]));
+        }
+        return 0;
+    }
     std::printf("stroke decoder: %lld words in its lexicon, built in %.0f ms\n", qlonglong(decoder.wordCount()), buildMs);
 
     QList<Word> words;
@@ -283,7 +330,8 @@ int main(int argc, char *argv[])
             learnerDecoder = std::make_unique<StrokeDecoder>(letterKeyShapes(), *learnerScorer, settings);
         }
         const StrokeDecoder &reader = learn ? *learnerDecoder : decoder;
-        int swiped = 0, first = 0, inStrip = 0, unknown = 0, knownFirst = 0;
+        int swiped = 0, first = 0, inStrip = 0, unknown = 0, knownFirst = 0, knownStrip = 0;
+        std::map<QString, int> kinds;
         std::vector<double> times;
         for (const Word &word : std::as_const(words)) {
             const QList<QPointF> stroke = strokeOf(word.text, spread, random);
@@ -309,6 +357,7 @@ int main(int argc, char *argv[])
                     first += i == 0 ? 1 : 0;
                     knownFirst += i == 0 && known ? 1 : 0;
                     ++inStrip;
+                    knownStrip += known ? 1 : 0;
                     break;
                 }
             }
@@ -317,15 +366,19 @@ int main(int argc, char *argv[])
                 if (learnerScorer->isKnownWord(meant))
                     learnerDecoder->addWord(learner->learned().find(meant) ? learner->learned().find(meant)->display : word.text);
             }
-            if (verbose && (found.isEmpty() || found[0].word.toLower() != meant)) {
-                std::printf("  %s (after %s %s):", qPrintable(word.text), qPrintable(word.previous2), qPrintable(word.previous1));
+            if ((verbose || errors) && (found.isEmpty() || found[0].word.toLower() != meant)) {
+                const QString kind = errorKind(reader, stroke, word, found);
+                ++kinds[kind];
+                std::printf("  %s (after %s %s) [%s]:", qPrintable(word.text), qPrintable(word.previous2),
+                            qPrintable(word.previous1), qPrintable(kind));
                 for (const auto &c : found)
                     std::printf(" %s %.1f/%.1f", qPrintable(c.word), c.touchCost, c.languageCost);
-                std::printf("  [meant touch %.1f]\n", decoder.touchCost(stroke, meant));
+                std::printf("  [meant touch %.1f]\n", reader.touchCost(stroke, meant));
             }
         }
-        const double firstShare = swiped ? 100.0 * first / swiped : 0;
-        const double stripShare = swiped ? 100.0 * inStrip / swiped : 0;
+        const auto share = [](int part, int whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
+        const double firstShare = share(first, swiped);
+        const double stripShare = share(inStrip, swiped);
         const double median = percentile(times, 0.5), worst = times.empty() ? 0 : *std::max_element(times.begin(), times.end());
         std::printf("%sspread %.2f key: %d words swiped; first guess %.2f %%, first guess or strip %.2f %%; "
                     "decoding median %.2f ms, 99th percentile %.2f ms, worst %.2f ms\n",
@@ -335,9 +388,15 @@ int main(int argc, char *argv[])
         else
             met = met && firstShare >= 92.0 && stripShare >= 98.0;
         met = met && median < 10.0 && worst < 50.0;
-        std::printf("  %d of them (%.2f %%) not in the lexicon when swiped; of the others %.2f %% right at the first guess\n",
-                    unknown, swiped ? 100.0 * unknown / swiped : 0.0,
-                    swiped > unknown ? 100.0 * knownFirst / (swiped - unknown) : 0.0);
+        std::printf("  %d of them (%.2f %%) not in the lexicon when swiped; of the others %.2f %% right at the first guess, "
+                    "%.2f %% first guess or strip\n",
+                    unknown, share(unknown, swiped), share(knownFirst, swiped - unknown), share(knownStrip, swiped - unknown));
+        if (!kinds.empty()) {
+            std::printf("  wrong first guesses by kind:");
+            for (const auto &[kind, n] : kinds)
+                std::printf(" %s %d;", qPrintable(kind), n);
+            std::printf("\n");
+        }
     }
     std::printf("goals %s\n", met ? "met" : "not met");
     return 0;

@@ -227,6 +227,11 @@ CompletionContext completionContext(QStringView before)
     return context;
 }
 
+std::pair<QString, QString> modelWordsAt(QStringView before)
+{
+    return modelWordsBefore(before, before.size());
+}
+
 QString applyCase(QStringView typed, const QString &word, bool capsOn, bool sentenceStart)
 {
     int letters = 0, capitals = 0;

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace wendrel {
 
@@ -34,6 +35,12 @@ struct CompletionContext {
 
 // Reads the text before the caret (line breaks as 13, 10 or 10).
 CompletionContext completionContext(QStringView before);
+
+// The two words before a word put in whole at the end of before (a swiped word, which brings
+// the space before it), for the language model as modelPrevious and modelPrevious2 are: a word
+// that ends right there counts as finished ("Hello" gives "hello" and the sentence start), and
+// so does a sentence ended there without a space after it.
+std::pair<QString, QString> modelWordsAt(QStringView before);
 
 // The candidate as it is typed: all capitals after capitals (two or more, or one with Caps
 // on), a first capital after a typed one, at the start of a sentence, or with Caps on.

@@ -66,7 +66,30 @@ StrokeDecoder::StrokeDecoder(std::vector<KeyShape> keyShapes, const WordScorer &
         centres.emplace_back(c.x() / keyWidth, c.y() / keyHeight);
     }
     byFirst.resize(keys.size());
+    building = true;
     scorer.forEachWord([&](QStringView word) { insert(word, scorer.priorLogProbability(word.toString().toLower())); });
+    building = false;
+    // A possessive is read only where the lexicon has neither it nor the word's plural of the
+    // same path (which it would stand for far more often: "claims", not "claim's").
+    for (auto at = index.constBegin(); at != index.constEnd(); ++at) {
+        Entry &entry = entries[size_t(at.value())];
+        if (entry.possessive && hasPluralOrPossessive(at.key()))
+            entry.possessive = false;
+    }
+}
+
+bool StrokeDecoder::hasPluralOrPossessive(const QString &folded) const
+{
+    return index.contains(folded + u's') || index.contains(folded + QStringLiteral("'s"));
+}
+
+int StrokeDecoder::keyOf(QChar letter) const
+{
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k].letter == letter)
+            return int(k);
+    }
+    return -1;
 }
 
 bool StrokeDecoder::keySequence(QStringView word, std::vector<quint8> &out) const
@@ -117,13 +140,39 @@ bool StrokeDecoder::insert(QStringView word, double logProbability)
     }
     entry.pathLength = float(length);
     entry.prior = float(logProbability);
+    // A name's possessive is read too ("Fanny's", "Norris's"), unless the lexicon writes it
+    // itself: names take possessives most, and a word of other kinds would bring nonsense
+    // ("already's") to the strip.
+    entry.possessive = word.front().isUpper() && !folded.contains(u'\'') && !folded.contains(QChar(0x2019))
+        && logProbability < config.possessivePrior;
+
     keyPool.insert(keyPool.end(), sequence.begin(), sequence.end());
     const qint32 id = qint32(entries.size());
     entries.push_back(entry);
     spellings.append(word.toString());
     byFirst[entry.first].push_back(id);
     index.insert(folded, id);
+    if (!building) {
+        // A word taught later: its possessive, and that of the word it may be the plural of.
+        entries.back().possessive = entries.back().possessive && !hasPluralOrPossessive(folded);
+        for (const QString &base : {folded.chopped(1), folded.chopped(std::min<qsizetype>(2, folded.size()))}) {
+            if (const auto at = index.constFind(base); at != index.constEnd() && hasPluralOrPossessive(base))
+                entries[size_t(*at)].possessive = false;
+        }
+    }
     return true;
+}
+
+bool StrokeDecoder::contains(QStringView word) const
+{
+    QString folded = word.toString().toLower();
+    folded.replace(QChar(0x2019), u'\'');
+    if (index.contains(folded))
+        return true;
+    if (!folded.endsWith(QLatin1String("'s")))
+        return false;
+    const auto base = index.constFind(folded.chopped(2));
+    return base != index.constEnd() && entries[size_t(*base)].possessive;
 }
 
 bool StrokeDecoder::addWord(QStringView word)
@@ -295,39 +344,67 @@ QList<StrokeDecoder::Candidate> StrokeDecoder::decode(const QList<QPointF> &poin
     struct Scored {
         qint32 entry;
         double touch;
+        bool possessive; // the entry's word with "'s"
     };
     std::vector<Scored> scored;
     double bestTouch = infinity;
+    // The possessive of a name where the lexicon lacks it ("Fanny's"): its path is the name's
+    // and then the S key (a name that ends in s keeps its own path: "Norris's").
+    const int sKey = keyOf(u's');
+    const bool possessives = sKey >= 0 && (ends & (quint32(1) << sKey));
+    const quint32 sBit = sKey >= 0 ? quint32(1) << sKey : 0;
+    quint8 extended[maxWordLength + 1];
     for (int start : starts) {
         for (qint32 id : byFirst[size_t(start)]) {
             const Entry &entry = entries[size_t(id)];
-            if (!(ends & (quint32(1) << entry.last)) || (entry.mask & ~allowed))
+            const quint8 *keySeq = keyPool.data() + entry.keysAt;
+            const bool endsHere = (ends & (quint32(1) << entry.last)) && !(entry.mask & ~allowed)
+                && stroke.length >= 0.5 * entry.pathLength - 1.5;
+            double touch = infinity;
+            if (endsHere) {
+                touch = align(stroke, keySeq, entry.length, bestTouch + config.touchMargin);
+                if (std::isfinite(touch)) {
+                    bestTouch = std::min(bestTouch, touch);
+                    scored.push_back({id, touch, false});
+                }
+            }
+            if (!possessives || !entry.possessive || ((entry.mask | sBit) & ~allowed))
                 continue;
-            // A stroke much shorter than the word's path cannot have visited its letters.
-            if (stroke.length < 0.5 * entry.pathLength - 1.5)
+            if (entry.last == sKey) {
+                if (std::isfinite(touch))
+                    scored.push_back({id, touch, true});
                 continue;
-            const double touch = align(stroke, keyPool.data() + entry.keysAt, entry.length, bestTouch + config.touchMargin);
-            if (!std::isfinite(touch))
+            }
+            if (entry.length >= maxWordLength || stroke.length < 0.5 * entry.pathLength - 1.5)
                 continue;
-            bestTouch = std::min(bestTouch, touch);
-            scored.push_back({id, touch});
+            std::copy(keySeq, keySeq + entry.length, extended);
+            extended[entry.length] = quint8(sKey);
+            const double ownTouch = align(stroke, extended, entry.length + 1, bestTouch + config.touchMargin);
+            if (!std::isfinite(ownTouch))
+                continue;
+            bestTouch = std::min(bestTouch, ownTouch);
+            scored.push_back({id, ownTouch, true});
         }
     }
     if (scored.empty())
         return result;
     std::sort(scored.begin(), scored.end(), [](const Scored &a, const Scored &b) { return a.touch < b.touch; });
     const double limit = bestTouch + config.touchMargin;
+    const double touchWeight = std::clamp(config.carefulTouch / std::max(bestTouch, 1e-6), 1.0, std::max(1.0, config.carefulGain));
     std::vector<Candidate> weighed;
     for (const Scored &s : scored) {
         if (s.touch > limit || int(weighed.size()) >= config.languageScored)
             break;
-        const QString &spelling = spellings[s.entry];
-        double language = -scorer.logProbability(spelling.toLower(), previous1, previous2);
+        const QString &base = spellings[s.entry];
+        double language = -scorer.logProbability(base.toLower(), previous1, previous2);
         if (!std::isfinite(language)) {
             const double prior = entries[size_t(s.entry)].prior;
             language = std::isfinite(prior) ? std::max(-prior, config.unknownLanguageCost) : config.unknownLanguageCost;
         }
-        weighed.push_back({spelling, s.touch + config.languageWeight * language, s.touch, language});
+        if (s.possessive)
+            language += config.possessiveCost;
+        const QString spelling = s.possessive ? base + QStringLiteral("'s") : base;
+        weighed.push_back({spelling, touchWeight * s.touch + config.languageWeight * language, s.touch, language});
     }
     std::sort(weighed.begin(), weighed.end(), [](const Candidate &a, const Candidate &b) { return a.cost < b.cost; });
     for (size_t i = 0; i < weighed.size() && int(i) < count; ++i)

@@ -15,7 +15,8 @@
 // works at every scale the window draws. Only words whose first and last letters lie near the
 // stroke's ends and whose every letter lies near the stroke are aligned: the lexicon is kept by
 // first letter with a mask of each word's letters, so that most words are passed over with one
-// comparison.
+// comparison. The possessive of a name ("Fanny's") is read where the lexicon lacks it, as the name
+// and then the S key, the model's probability of the name weighed by how often possessives occur.
 #include "TapDecoder.h"
 #include "WordScorer.h"
 
@@ -55,6 +56,18 @@ struct StrokeSettings {
     double touchMargin = 14.0;
     // At most this many words, the best by touch, are weighed with the language model.
     int languageScored = 400;
+    // A careful stroke is read more by its shape: where the best word's touch cost is below
+    // carefulTouch, the touch costs weigh up to carefulGain times as much against the language
+    // model (carefulTouch over the best touch cost, at most carefulGain). A stroke drawn close
+    // to the keys' centres tells words of nearly the same path apart better than the model can.
+    double carefulTouch = 2.0;
+    double carefulGain = 5.0;
+    // The cost (natural log) of a name's possessive that the lexicon lacks, against the name
+    // itself after the same words: possessives are a tenth to a twentieth as frequent as their
+    // words in the language model's English ("daughter's", "father's", "friend's").
+    double possessiveCost = 3.0;
+    // Names at least this frequent on their own (natural log) get no possessive read ("I", "US").
+    double possessivePrior = -6.9;
 };
 
 class StrokeDecoder {
@@ -78,8 +91,9 @@ public:
     // types, a single key).
     bool addWord(QStringView word);
     qsizetype wordCount() const { return qsizetype(entries.size()); }
-    // Whether the word (any case) is in the lexicon.
-    bool contains(QStringView word) const { return index.contains(word.toString().toLower()); }
+    // Whether the decoder can read the word (any case): the lexicon holds it, or it is the
+    // possessive of a name the lexicon holds.
+    bool contains(QStringView word) const;
     const StrokeSettings &settings() const { return config; }
     void setSettings(const StrokeSettings &settings) { config = settings; }
 
@@ -105,10 +119,13 @@ private:
         quint32 mask = 0;      // the keys it uses
         float prior = 0;       // natural log of its probability on its own
         float pathLength = 0;  // of its ideal path, key widths
+        bool possessive = false; // its possessive ("'s") is read too, the lexicon lacking it
     };
     struct Stroke;
 
     bool keySequence(QStringView word, std::vector<quint8> &out) const;
+    int keyOf(QChar letter) const;
+    bool hasPluralOrPossessive(const QString &folded) const;
     bool insert(QStringView word, double logProbability);
     Stroke prepare(const QList<QPointF> &points) const;
     double align(Stroke &stroke, const quint8 *keySeq, int length, double bound) const;
@@ -123,6 +140,7 @@ private:
     QStringList spellings;                   // by entry
     std::vector<std::vector<qint32>> byFirst; // entries by their first key
     QHash<QString, qint32> index;            // small-letter spelling to entry
+    bool building = false;                   // the fixed vocabulary going in
 };
 
 } // namespace wendrel

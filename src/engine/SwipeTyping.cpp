@@ -45,9 +45,11 @@ void SwipeTyping::wordLearned(QStringView finishedBefore)
 SwipeTyping::Reading SwipeTyping::read(const QList<QPointF> &stroke, QStringView before, int stripCount) const
 {
     Reading reading;
-    const CompletionContext context = completionContext(before);
+    // The word goes in whole after what is before the caret, a word there included: it is read
+    // after that word (completionContext would take such a word as the start of this one).
+    const auto [previous1, previous2] = modelWordsAt(before);
     const QList<StrokeDecoder::Candidate> found
-        = strokeDecoder->decode(stroke, context.modelPrevious, context.modelPrevious2, std::max(wordsAsked, stripCount + 2));
+        = strokeDecoder->decode(stroke, previous1, previous2, std::max(wordsAsked, stripCount + 2));
     if (found.isEmpty())
         return reading;
     reading.word = found.front().word;

@@ -7,6 +7,7 @@
 #include "PopupView.h"
 #include "SettingsCommands.h"
 #include "ShortcutCommands.h"
+#include "StrokeTrail.h"
 #include "TextArea.h"
 #include "TypingSession.h"
 #include "WordCompletion.h"
@@ -115,16 +116,9 @@ void KeyboardDialog::connectSession()
     connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
     connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
     connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
-    // A stroke's trail follows the finger while the touch is a word gesture.
-    connect(typing.get(), &TypingSession::strokeChanged, view, [this] {
-        QList<TrailPoint> trail;
-        const WordStroke &stroke = typing->wordStroke();
-        if (stroke.isStroke()) {
-            for (const WordStroke::Point &p : stroke.points())
-                trail.append({p.point, p.time});
-        }
-        view->setTrail(trail);
-    });
+    // A stroke's trail follows the finger while the touch is a word gesture, and fades out
+    // after it.
+    followStrokes(*view, *typing, clock);
     // The popup (PopupView) follows the session by itself: it may reach over the text area,
     // where the view does not.
     connect(typing.get(), &TypingSession::focusRequested, this, &KeyboardDialog::focusTextArea);

@@ -8,6 +8,7 @@
 #include "PopupView.h"
 #include "SettingsCommands.h"
 #include "ShortcutCommands.h"
+#include "StrokeTrail.h"
 #include "TypingSession.h"
 #include "WordCompletion.h"
 
@@ -50,6 +51,8 @@ KeyboardPanel::KeyboardPanel(Platform platform, PanelDesktop &desktop, KeyOutput
     connect(view, &KeyboardView::cancelled, typing.get(), &TypingSession::cancelTouch);
     connect(view, &KeyboardView::keyTapped, typing.get(), &TypingSession::tapKey);
     connect(typing.get(), &TypingSession::keysChanged, view, &KeyboardView::updateKeys);
+    // A stroke's trail over the keys, as in the window.
+    followStrokes(*view, *typing, clock);
     connect(typing.get(), &TypingSession::commandRequested, this, &KeyboardPanel::onCommand);
 }
 

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointingDevice>
+#include <QTimer>
 #include <QTouchEvent>
 #include <algorithm>
 #include <cmath>
@@ -145,19 +146,81 @@ void KeyboardView::paintEvent(QPaintEvent *event)
 
 // --- The trail of a stroke ------------------------------------------------------------------
 
+qint64 KeyboardView::trailNow() const
+{
+    if (trailClock)
+        return trailClock->now();
+    return trailPoints.isEmpty() ? 0 : trailPoints.back().time;
+}
+
+double KeyboardView::trailStrength(qint64 now) const
+{
+    if (!trailEnded)
+        return 1.0;
+    return std::clamp(1.0 - double(now - *trailEnded) / trailEndMs, 0.0, 1.0);
+}
+
+bool KeyboardView::pruneTrail(qint64 now)
+{
+    // A piece is as old as its newer end; what has faded out goes, from the older end.
+    qsizetype first = 0;
+    while (first + 1 < trailPoints.size() && now - trailPoints[first + 1].time >= trailFadeMs)
+        ++first;
+    trailPoints.remove(0, first);
+    if (trailPoints.size() < 2 || trailStrength(now) <= 0.0) {
+        trailPoints.clear();
+        trailEnded.reset();
+        return false;
+    }
+    return true;
+}
+
 void KeyboardView::setTrail(const QList<TrailPoint> &points)
 {
     const QRect before = trailBounds();
     trailPoints = points;
-    // Only what the finger drew lately stays.
-    if (!trailPoints.isEmpty()) {
-        const qint64 newest = trailPoints.back().time;
-        qsizetype first = 0;
-        while (first + 2 < trailPoints.size() && newest - trailPoints[first + 1].time > trailFadeMs)
-            ++first;
-        trailPoints.remove(0, first);
-    }
+    trailEnded.reset();
+    const bool shown = pruneTrail(trailNow());
     update(before.united(trailBounds()));
+    runTrailFrames(shown && trailClock);
+}
+
+void KeyboardView::runTrailFrames(bool run)
+{
+    if (run && !trailTimer) {
+        trailTimer = new QTimer(this);
+        trailTimer->setInterval(trailFrameMs);
+        connect(trailTimer, &QTimer::timeout, this, &KeyboardView::trailFrame);
+    }
+    if (run && !trailTimer->isActive())
+        trailTimer->start();
+    else if (!run && trailTimer)
+        trailTimer->stop();
+}
+
+void KeyboardView::endTrail()
+{
+    if (trailPoints.isEmpty() || trailEnded)
+        return;
+    if (!trailClock) {
+        setTrail({});
+        return;
+    }
+    trailEnded = trailClock->now();
+    trailFrame();
+}
+
+void KeyboardView::trailFrame()
+{
+    const QRect before = trailBounds();
+    const bool shown = pruneTrail(trailNow());
+    update(before);
+    runTrailFrames(shown && trailClock);
+}
+
+bool KeyboardView::isTrailFading() const
+{
+    return trailTimer && trailTimer->isActive();
 }
 
 QRect KeyboardView::trailBounds() const
@@ -177,13 +240,18 @@ void KeyboardView::paintTrail(QPainter &painter) const
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const qint64 newest = trailPoints.back().time;
+    const qint64 now = trailNow();
+    const double strength = trailStrength(now);
+    if (strength <= 0.0) {
+        painter.restore();
+        return;
+    }
     QColor colour = toColor(litColour);
     for (qsizetype i = 1; i < trailPoints.size(); ++i) {
-        const double age = double(newest - trailPoints[i].time) / trailFadeMs;
+        const double age = double(now - trailPoints[i].time) / trailFadeMs;
         if (age >= 1)
             continue;
-        colour.setAlphaF(float(0.9 * (1 - age) + 0.05));
+        colour.setAlphaF(float(strength * (0.9 * (1 - std::max(age, 0.0)) + 0.05)));
         painter.setPen(QPen(colour, std::max(1.5, 2 * layout.scale()), Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(fromLayout(trailPoints[i - 1].layoutPoint), fromLayout(trailPoints[i].layoutPoint));
     }

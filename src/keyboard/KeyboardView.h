@@ -5,6 +5,7 @@
 // releases at points of the 240 x 320 layout. What a key does is decided elsewhere.
 #include "KeyTable.h"
 #include "ScaledLayout.h"
+#include "SessionClock.h"
 
 #include <QImage>
 #include <QList>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <optional>
 
+class QTimer;
 class QTouchEvent;
 
 namespace wendrel {
@@ -70,11 +72,22 @@ public:
     void setCells(const QList<ViewCell> &cells);
     const QList<ViewCell> &cells() const { return overCells; }
 
-    // The trail of a stroke drawn over the keys: a thin line that fades towards its older end
-    // (older than trailFadeMs: gone); an empty list takes it away.
-    static constexpr int trailFadeMs = 500;
+    // The trail of a stroke drawn over the keys: a thin line whose pieces fade as they age, so
+    // that what the finger drew trailFadeMs ago is gone even while the finger rests. endTrail()
+    // (the finger lifted) fades the whole trail out within trailEndMs; an empty list takes it
+    // away at once. While a trail shows, the view repaints it every frame; then no timer runs.
+    // The points' times are on the trail clock (the typing session's); without one the trail
+    // fades only along its length, from its newest point, and goes at once when it ends.
+    static constexpr int trailFadeMs = 400;
+    static constexpr int trailEndMs = 250;
+    static constexpr int trailFrameMs = 16;
+    void setTrailClock(const SessionClock *clock) { trailClock = clock; }
     void setTrail(const QList<TrailPoint> &points);
+    void endTrail();
+    // The points of the trail still drawn (possibly faded out since the last frame).
     const QList<TrailPoint> &trail() const { return trailPoints; }
+    // Whether the frames that fade the trail are running.
+    bool isTrailFading() const;
 
     QRect keyRect(int keyIndex) const;
     // The key drawn at a point of this widget, or -1.
@@ -126,6 +139,13 @@ private:
     QRect cellsBounds() const;
     QRect trailBounds() const;
     void paintTrail(QPainter &painter) const;
+    qint64 trailNow() const;
+    // The trail's strength now, from 1 to 0 (gone) as the stroke's end recedes.
+    double trailStrength(qint64 now) const;
+    // Drops the pieces faded out by now; true while something is left to draw.
+    bool pruneTrail(qint64 now);
+    void trailFrame();
+    void runTrailFrames(bool run);
 
     LookSource lookSource;
     std::function<QString(int keyIndex)> captionSource;
@@ -133,6 +153,9 @@ private:
     std::array<QRect, 66> rects{};
     QList<ViewCell> overCells;
     QList<TrailPoint> trailPoints;
+    const SessionClock *trailClock = nullptr;
+    std::optional<qint64> trailEnded; // when the finger lifted
+    QTimer *trailTimer = nullptr;
     // Faces of keys as last drawn, so that a key repainted on its own (a tap, the lit colour
     // going) is one copy of pixels instead of a caption laid out again. A few dozen at most.
     struct CachedFace {

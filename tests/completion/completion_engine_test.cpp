@@ -132,6 +132,34 @@ TEST(CompletionContextTest, PreviousWordOrMarker)
     EXPECT_EQ(completionContext(u"Don't wo").previous, QStringLiteral("don't"));
 }
 
+// A swiped word goes in whole at the caret: the word that ends there is the one before it, not
+// the start of this one (each stroke after a swiped word used to be read after the word before).
+TEST(CompletionContextTest, WordsBeforeAWordPutInWholeAtTheCaret)
+{
+    const struct {
+        const char16_t *before;
+        QString previous1, previous2;
+    } cases[] = {
+        {u"", sentenceStartMarker, {}},
+        {u"Hello", QStringLiteral("hello"), sentenceStartMarker},
+        {u"Hello world", QStringLiteral("world"), QStringLiteral("hello")},
+        {u"I said ", QStringLiteral("said"), QStringLiteral("i")},
+        {u"Done.", sentenceStartMarker, {}},
+        {u"Done. ", sentenceStartMarker, {}},
+        {u"said Mr.", QStringLiteral("mr"), QStringLiteral("said")},
+        {u"yes, and", QStringLiteral("and"), QStringLiteral("yes")},
+        {u"she said \"", QStringLiteral("said"), QStringLiteral("she")},
+        {u"it's", QStringLiteral("it's"), sentenceStartMarker},
+        {u"line\n", sentenceStartMarker, {}},
+        {u"at 10", QString(), QString()},
+    };
+    for (const auto &c : cases) {
+        const auto [previous1, previous2] = modelWordsAt(c.before);
+        EXPECT_EQ(previous1, c.previous1) << QString::fromUtf16(c.before).toStdString();
+        EXPECT_EQ(previous2, c.previous2) << QString::fromUtf16(c.before).toStdString();
+    }
+}
+
 TEST(CompletionLearning, NextWordsFollowLearnedPairs)
 {
     CompletionEngine engine(builtInDictionary());

@@ -112,12 +112,16 @@ TEST_F(SmallStrokeDecoder, StrokesThroughTheCentresReadAsTheirWords)
         {"london", "London"}, // as the lexicon writes it
         {"dont", "don't"},    // the apostrophe's key is not on the way
         {"of", "of"},         {"if", "if"},
+        {"londons", "London's"}, // a name's possessive, which the lexicon lacks
     };
     for (const auto &c : cases) {
         const QStringList found = words(strokeOf(QString::fromLatin1(c.keys)));
         ASSERT_FALSE(found.isEmpty()) << c.keys;
         EXPECT_EQ(found.front(), QString::fromLatin1(c.word)) << c.keys << " gave " << found.join(u' ').toStdString();
     }
+    // Only names get possessives the lexicon lacks.
+    EXPECT_TRUE(decoder->contains(u"london's"));
+    EXPECT_FALSE(decoder->contains(u"word's"));
 }
 
 TEST_F(SmallStrokeDecoder, TheFirstAndLastLettersMayBeMissedByALittle)

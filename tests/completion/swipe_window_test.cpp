@@ -1,5 +1,5 @@
 // Swipe typing in the real window: with word completion on, mouse strokes over the keys write
-// "Hello world", a trail follows the stroke over the keys and is gone after it, and the option
+// "Hello world", a trail follows the stroke over the keys and fades out after it, and the option
 // in Options switches it off.
 #include "FileBytes.h"
 #include "OptionsDialog.h"
@@ -106,7 +106,11 @@ TEST_F(SwipeWindow, ATrailFollowsTheStrokeOverTheKeysAndIsGoneAfterIt)
     const QPoint aside = viewPoint(centre(u'z'));
     EXPECT_EQ(during.pixel(aside * during.devicePixelRatio()), before.pixel(aside * before.devicePixelRatio()));
     release(centre(u'o'));
-    EXPECT_TRUE(view().trail().isEmpty());
+    // After the release the trail fades out within a moment, and then nothing repaints it.
+    EXPECT_FALSE(view().trail().isEmpty());
+    EXPECT_TRUE(view().isTrailFading());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view().trail().isEmpty() && !view().isTrailFading(); },
+                                10 * KeyboardView::trailEndMs));
     QTest::qWait(100); // the keys' light goes
     const QImage after = view().grab().toImage();
     EXPECT_EQ(after.pixel(at * after.devicePixelRatio()), before.pixel(at * before.devicePixelRatio()));

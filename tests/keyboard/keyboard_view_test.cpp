@@ -1,6 +1,7 @@
 // The keyboard view alone: where presses land in the layout, what a touch reports, what is
 // repainted, what the keys look like, and what screen readers see.
 #include "KeyboardView.h"
+#include "SessionClock.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -164,6 +165,71 @@ TEST_F(View, CellsAreDrawnOverTheKeysUntilTakenAway)
     view->setCells({});
     QCoreApplication::processEvents();
     EXPECT_EQ(QColor(view->grab().toImage().pixel(key.center().x(), key.top() + 3)), QColor(88, 156, 166)) << "the key again";
+}
+
+// A stroke's trail on the session's clock: each piece fades as it ages, so the older end goes
+// while the finger rests; after the release the whole trail fades out, and the frames stop.
+TEST_F(View, AStrokesTrailFadesWithTimeAndIsGoneSoonAfterTheRelease)
+{
+    ManualClock clock;
+    view->setTrailClock(&clock);
+    const auto letterCentre = [](char16_t letter) {
+        for (size_t i = 0; i < keyTable().size(); ++i) {
+            if (keyTable()[i].role == KeyRole::Letter && keyTable()[i].typed == letter)
+                return layoutCentre(int(i));
+        }
+        return QPointF();
+    };
+    // From A to L along the middle row, a point every 10 ms.
+    const QPointF from = letterCentre(u'a'), to = letterCentre(u'l');
+    QList<TrailPoint> points;
+    for (int i = 0; i <= 20; ++i)
+        points.append({from + (to - from) * (i / 20.0), qint64(i) * 10});
+    const QPoint oldEnd = view->fromLayout(from + (to - from) * 0.125).toPoint();
+    const QPoint newEnd = view->fromLayout(from + (to - from) * 0.925).toPoint();
+    const QImage plain = view->grab().toImage();
+    const auto drawn = [&](QPoint at) { return view->grab().toImage().pixel(at) != plain.pixel(at); };
+
+    clock.advance(200);
+    view->setTrail(points);
+    EXPECT_TRUE(drawn(oldEnd));
+    EXPECT_TRUE(drawn(newEnd));
+    EXPECT_TRUE(view->isTrailFading());
+    // The finger rests: no new point, and the older end fades out with time alone.
+    clock.advance(KeyboardView::trailFadeMs - 150);
+    EXPECT_FALSE(drawn(oldEnd));
+    EXPECT_TRUE(drawn(newEnd));
+    EXPECT_TRUE(view->isTrailFading());
+    clock.advance(200);
+    EXPECT_FALSE(drawn(newEnd));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isTrailFading(); }, 2000)) << "no frames once it is gone";
+    EXPECT_TRUE(view->trail().isEmpty());
+
+    // A new stroke, then the release: the trail fades out as a whole within trailEndMs.
+    for (TrailPoint &p : points)
+        p.time += clock.now();
+    clock.advance(200);
+    view->setTrail(points);
+    const QRgb atRelease = view->grab().toImage().pixel(newEnd);
+    view->endTrail();
+    clock.advance(KeyboardView::trailEndMs / 2);
+    const QRgb halfway = view->grab().toImage().pixel(newEnd);
+    EXPECT_NE(halfway, atRelease) << "fainter";
+    EXPECT_TRUE(drawn(newEnd));
+    EXPECT_FALSE(view->trail().isEmpty());
+    // A press that is no stroke (the next touch) leaves the fading as it is.
+    view->endTrail();
+    clock.advance(KeyboardView::trailEndMs / 2);
+    EXPECT_FALSE(drawn(newEnd));
+    EXPECT_FALSE(drawn(oldEnd));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isTrailFading(); }, 2000));
+    EXPECT_TRUE(view->trail().isEmpty());
+
+    // An empty trail takes it away at once.
+    view->setTrail(points);
+    view->setTrail({});
+    EXPECT_FALSE(view->isTrailFading());
+    EXPECT_FALSE(drawn(newEnd));
 }
 
 TEST_F(View, ScreenReadersSeeEachKeyAsANamedPushButtonThatTaps)
