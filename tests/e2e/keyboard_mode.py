@@ -3,7 +3,8 @@ programs (a GTK text field, xterm) and `wendrel --keyboard`, driven by pointer c
 panel's documented geometry.
   1. The sender alone (wendrel-x11-send): every printable ASCII character, the long-press
      popups' letters, the euro sign and an emoji arrive exactly in a GTK field and in xterm,
-     with Caps Lock on, and Caps Lock is still on afterwards.
+     with Caps Lock on, and Caps Lock is still on afterwards; under a held Shift "ab" arrives
+     as "ab", and the Shift is still held afterwards.
   2. The panel: t, g, e, Space types "The "; every printable ASCII character, the popups'
      letters and the euro sign tapped arrive exactly, and the focus stays in the receiver
      through the taps; a candidate and a correction arrive as whole words; a held BackSpace,
@@ -228,6 +229,16 @@ def check_sender(desktop):
     arrives(output, text + "xA")
     print("PASS: Caps Lock is left on", flush=True)
     xdotool("key", "Caps_Lock")
+
+    # A Shift held on the keyboard: the sender's letters stay as they are, and the Shift is
+    # still held afterwards.
+    xdotool("keydown", "shift")
+    subprocess.run([desktop.sender, "ab"], check=True, capture_output=True)
+    xdotool("key", "c")
+    xdotool("keyup", "shift")
+    xdotool("key", "d")
+    arrives(output, text + "xA" + "abCd")
+    print("PASS: a held Shift neither changes the sent letters nor is let go", flush=True)
     process.terminate()
     process.wait()
 

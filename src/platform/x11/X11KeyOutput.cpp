@@ -209,8 +209,32 @@ void X11KeyOutput::key(unsigned keycode, bool down)
     XTestFakeKeyEvent(display, keycode, down ? True : False, CurrentTime);
 }
 
+// The modifier keys held down on the keyboard now (Shift, Ctrl, Alt, AltGr, Super), which would
+// change what the keys type; the locks (Caps Lock, Num Lock) are not among them.
+QList<unsigned> X11KeyOutput::heldModifierKeys() const
+{
+    QList<unsigned> held;
+    char down[32] = {};
+    XQueryKeymap(display, down);
+    XModifierKeymap *map = XGetModifierMapping(display);
+    if (!map)
+        return held;
+    for (int i = 0; i < 8 * map->max_keypermod; ++i) {
+        const unsigned code = map->modifiermap[i];
+        if (!code || code > 255 || !(down[code / 8] & (1 << (code % 8))) || held.contains(code))
+            continue;
+        const KeySym sym = XkbKeycodeToKeysym(display, KeyCode(code), 0, 0);
+        if (sym != XK_Caps_Lock && sym != XK_Shift_Lock && sym != XK_Num_Lock && sym != XK_Scroll_Lock)
+            held.append(code);
+    }
+    XFreeModifiermap(map);
+    return held;
+}
+
 // Around every group of keys: Caps Lock, when locked, is let go so that letters type as
-// asked, and locked again at the end.
+// asked, and locked again at the end; modifier keys held on the keyboard are let go in the
+// same way and pressed again at the end, so that "a" stays "a" under a held Shift and "c" does
+// not become Ctrl+C, and the held keys still act on what the user types next.
 void X11KeyOutput::beginKeys()
 {
     if (depth++ > 0)
@@ -219,12 +243,18 @@ void X11KeyOutput::beginKeys()
     capsWasLocked = XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
     if (capsWasLocked)
         XkbLockModifiers(display, XkbUseCoreKbd, LockMask, 0);
+    heldModifiers = heldModifierKeys();
+    for (unsigned code : heldModifiers)
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
 }
 
 void X11KeyOutput::endKeys()
 {
     if (--depth > 0)
         return;
+    for (unsigned code : heldModifiers)
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+    heldModifiers.clear();
     if (capsWasLocked)
         XkbLockModifiers(display, XkbUseCoreKbd, LockMask, LockMask);
     capsWasLocked = false;

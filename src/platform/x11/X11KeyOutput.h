@@ -13,8 +13,9 @@
 // so the keymap changes once for each new character, not twice for every one typed. A run of
 // such characters never changes a keycode under a key still on its way.
 //
-// Caps Lock, when locked, is unlocked around the keys and locked again after them, so "a"
-// stays "a"; the physical keyboard's modifiers are otherwise left as they are.
+// Caps Lock, when locked, is unlocked around the keys and locked again after them, and modifier
+// keys held on the keyboard (Shift, Ctrl, Alt) are let go around them and pressed again, so
+// "a" stays "a" and the keyboard's state is as it was afterwards.
 #include "KeyOutput.h"
 
 #include <QHash>
@@ -87,6 +88,8 @@ private:
     qint64 lastKeyTime = -100000;
     int holdMs() const;
     bool capsWasLocked = false;
+    QList<unsigned> heldModifiers; // let go for the keys being sent, pressed again after them
+    QList<unsigned> heldModifierKeys() const;
 };
 
 } // namespace wendrel
