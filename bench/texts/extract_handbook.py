@@ -9,10 +9,10 @@ CC-BY-SA 3.0):
 It takes the book's expository parts (the foreword, the preface and the first chapter, on the
 Debian project: its aims, its organisation and its releases, less a section of addresses), not
 the administration chapters with their commands. Only running prose is kept: the paragraphs,
-including those of the side notes, but not their headings, nor lists, tables, examples or screens, and no paragraph that shows a
-command, a file name, a literal, an address or a manual page. Paragraphs become single lines
-with typographic quotes and dashes made plain, and the text ends at the first paragraph end
-past 6,000 words.
+including those of the side notes, but not their headings, nor lists, tables, examples or
+screens, and no paragraph that shows a command, a file name, a literal, an address or a manual
+page. Paragraphs become single lines with typographic quotes and dashes made plain, and the text
+ends at the first paragraph end past 6,000 words.
 """
 import html
 import re
