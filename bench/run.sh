@@ -103,6 +103,10 @@ build-bench/bin/correction_bench --session bench/texts/pride-and-prejudice.txt b
 build-bench/bin/swipe_bench --errors bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt \
   bench/texts/mansfield-park.txt | grep -v '^  .* (after '
 build-bench/bin/swipe_bench --learn bench/texts/pride-and-prejudice.txt bench/texts/persuasion.txt bench/texts/mansfield-park.txt
+# The same on present-day English prose (the GNOME Help and The Debian Administrator's Handbook),
+# reported apart from the novels.
+build-bench/bin/swipe_bench --errors bench/texts/gnome-help.txt bench/texts/debian-handbook.txt | grep -v '^  .* (after '
+build-bench/bin/swipe_bench --learn bench/texts/gnome-help.txt bench/texts/debian-handbook.txt
 
 # Start-up with a Start Menu of 10 000 files (500 shortcuts) in 8 levels of folders.
 home="$(mktemp -d)"
