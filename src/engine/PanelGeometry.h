@@ -9,11 +9,14 @@
 
 #include <QPointF>
 #include <QRect>
+#include <QRectF>
 
 namespace wendrel {
 
 inline constexpr int panelLayoutTop = 57;
 inline constexpr int panelLayoutHeight = layoutHeight - panelLayoutTop;
+// The panel's part of the layout (popups stay within it).
+inline constexpr QRectF panelLayoutBounds{0, panelLayoutTop, layoutWidth, panelLayoutHeight};
 
 struct PanelGeometry {
     qreal scale = 1;

@@ -1039,7 +1039,7 @@ void TypingSession::typeInto(KeyOutput *output)
 {
     Operation operation(*this);
     target.typeInto(output);
-    gestures->setPopupBounds(output ? QRectF(0, panelLayoutTop, layoutWidth, panelLayoutHeight) : layoutBounds);
+    gestures->setPopupBounds(output ? panelLayoutBounds : layoutBounds);
     if (wordCorrection)
         wordCorrection->setLearning(rules().learns);
     otherProgramTextLost();

@@ -47,7 +47,7 @@ int main(int argc, char **argv)
         std::printf("key %zu %s %d %d %.0f %.0f\n", i, roleName(keys[i].role), int(keys[i].typed), int(keys[i].shifted), centre.x(), centre.y());
         for (const bool shift : {false, true}) {
             const QStringList texts = keyAlternates(keys[i], shift, false, false);
-            const QList<QRectF> cells = popupCellRects(rect, int(texts.size()));
+            const QList<QRectF> cells = popupCellRects(rect, int(texts.size()), panelLayoutBounds);
             for (qsizetype c = 0; c < texts.size(); ++c) {
                 const QPointF at = panel.toScreen(cells[c].center());
                 std::printf("cell %zu %d %u %.0f %.0f\n", i, int(shift), texts[c].toUcs4().value(0), at.x(), at.y());

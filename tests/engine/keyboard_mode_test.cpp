@@ -167,7 +167,7 @@ TEST_F(KeyboardMode, TheKeysOfKeyboardMode)
 // the panel's part of the layout, the top row's below its key where there is no room above.
 TEST_F(KeyboardMode, PopupsStayWithinThePanel)
 {
-    const QRectF panel(0, panelLayoutTop, layoutWidth, panelLayoutHeight);
+    const QRectF panel = panelLayoutBounds;
     int popups = 0, belowTheKey = 0;
     for (int key = 0; key < int(keyTable().size()); ++key) {
         fresh();
