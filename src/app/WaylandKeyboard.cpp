@@ -3,6 +3,7 @@
 #include "EndSignals.h"
 #include "InputMethod.h"
 #include "KeyboardPanel.h"
+#include "KeyboardView.h"
 #include "LayerPanel.h"
 #include "PanelDesktop.h"
 #include "PopupView.h"
@@ -140,6 +141,7 @@ int runWaylandKeyboard(const WaylandKeyboardOptions &options, QtStartMenu::FillH
     QObject::connect(&session, &TypingSession::candidatesChanged, &panel, &LayerPanel::scheduleRepaint);
     QObject::connect(&session, &TypingSession::popupChanged, &panel, &LayerPanel::scheduleRepaint);
     QObject::connect(&session, &TypingSession::candidatePicked, &panel, &LayerPanel::scheduleRepaint);
+    QObject::connect(&widget.keyboardView(), &KeyboardView::trailChanged, &panel, &LayerPanel::scheduleRepaint);
 
     // The field with the focus: its kind, its hints and the text before its caret. A field that
     // states its hints and leaves out spell checking gets no correction (the user's choice in

@@ -44,6 +44,7 @@ KeyboardPanel::KeyboardPanel(Platform platform, PanelDesktop &desktop, KeyOutput
     connect(settingsCommands.get(), &SettingsCommands::completionChanged, completion.get(), &WordCompletion::setOn);
     connect(settingsCommands.get(), &SettingsCommands::correctionChanged, completion.get(),
             &WordCompletion::setCorrectionOn);
+    connect(settingsCommands.get(), &SettingsCommands::swipeChanged, completion.get(), &WordCompletion::setSwipeOn);
 
     connect(view, &KeyboardView::pressed, typing.get(), &TypingSession::press);
     connect(view, &KeyboardView::moved, typing.get(), &TypingSession::move);
@@ -91,6 +92,7 @@ void KeyboardPanel::open()
     settingsCommands->loadSettings();
     completion->setOn(settingsCommands->completionFlag() == 1);
     completion->setCorrectionOn(settingsCommands->correctionFlag() == 1);
+    completion->setSwipeOn(settingsCommands->swipeFlag() == 1);
     // The window type and the strut go on the window before it is mapped.
     desktop.makeDock(this, placed.window.height());
     show();

@@ -182,6 +182,7 @@ void KeyboardView::setTrail(const QList<TrailPoint> &points)
     trailEnded.reset();
     const bool shown = pruneTrail(trailNow());
     update(before.united(trailBounds()));
+    emit trailChanged();
     runTrailFrames(shown && trailClock);
 }
 
@@ -215,6 +216,7 @@ void KeyboardView::trailFrame()
     const QRect before = trailBounds();
     const bool shown = pruneTrail(trailNow());
     update(before);
+    emit trailChanged();
     runTrailFrames(shown && trailClock);
 }
 

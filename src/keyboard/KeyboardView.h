@@ -113,6 +113,8 @@ signals:
     // The window system took the touch away, or the view was hidden during a press: no release follows.
     void cancelled();
     void keyTapped(int keyIndex);
+    // The trail changed or faded a step (for a panel that paints the view itself).
+    void trailChanged();
 
 protected:
     bool event(QEvent *event) override;

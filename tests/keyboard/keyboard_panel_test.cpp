@@ -10,6 +10,8 @@
 #include "RecordingOutput.h"
 #include "TypingSession.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -71,6 +73,7 @@ class Panel : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        prepare();
         panel = std::make_unique<KeyboardPanel>(fake.services(), desktop, output);
         panel->open();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
@@ -95,10 +98,54 @@ protected:
         FAIL() << "no key types " << int(typed);
     }
 
+    virtual void prepare() {}
+
     FakePlatform fake;
     FakeDesktop desktop;
     RecordingOutput output;
     std::unique_ptr<KeyboardPanel> panel;
+};
+
+// With word completion on in the settings, as the note pad reads them: swipe typing is on.
+class PanelWithCompletion : public Panel {
+protected:
+    void prepare() override
+    {
+        const QString folder = QFileInfo(fake.path()).path();
+        qputenv("XDG_DATA_HOME", (folder + QStringLiteral("/data")).toUtf8());
+        QFile settings(folder + QStringLiteral("/config.dat"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("111");
+    }
+    void TearDown() override
+    {
+        panel.reset();
+        qunsetenv("XDG_DATA_HOME");
+    }
+    QPoint viewPoint(QChar letter) const
+    {
+        for (size_t i = 0; i < keyTable().size(); ++i) {
+            if (keyTable()[i].typed == letter.unicode())
+                return panel->keyboardView().fromLayout(TypingSession::keyCentre(int(i))).toPoint();
+        }
+        ADD_FAILURE() << "no key types " << int(letter.unicode());
+        return {};
+    }
+    // Presses on the first letter and moves through the others, a few pixels at a time.
+    void stroke(const QString &letters)
+    {
+        KeyboardView &view = panel->keyboardView();
+        QTest::mousePress(&view, Qt::LeftButton, {}, viewPoint(letters[0]));
+        for (qsizetype i = 1; i < letters.size(); ++i) {
+            const QPointF from = viewPoint(letters[i - 1]), to = viewPoint(letters[i]);
+            for (int s = 1; s <= 8; ++s) {
+                const QPoint local = (from + (to - from) * (s / 8.0)).toPoint();
+                QMouseEvent event(QEvent::MouseMove, local, view.mapToGlobal(local), Qt::NoButton, Qt::LeftButton, {});
+                QCoreApplication::sendEvent(&view, &event);
+            }
+        }
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, viewPoint(letters.back()));
+    }
 };
 
 TEST_F(Panel, IsADockAlongTheBottomMadeBeforeItIsShown)
@@ -137,6 +184,17 @@ TEST_F(Panel, TheFocusGoesBackAfterADialog)
     EXPECT_EQ(desktop.activated, QList<quintptr>{0x4200007});
     panel->enterFullScreen(); // nothing remembered: nothing given back
     EXPECT_EQ(desktop.activated.size(), 1);
+}
+
+TEST_F(PanelWithCompletion, StrokesWriteWordsIntoTheOtherProgram)
+{
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->session().swipe() != nullptr; }, 20000))
+        << "swipe typing follows the settings in keyboard mode too";
+    QSignalSpy trail(&panel->keyboardView(), &KeyboardView::trailChanged); // the Wayland panel paints on it
+    stroke(QStringLiteral("helo"));
+    stroke(QStringLiteral("world"));
+    EXPECT_EQ(output.fieldText(), "Hello world");
+    EXPECT_GT(trail.size(), 0);
 }
 
 TEST_F(Panel, ExitClosesThePanelAtOnce)
