@@ -13,7 +13,17 @@ if mount -t 9p -o "$options,ro" hostroot /host; then
   mount -t proc proc /host/proc
   mount -t sysfs sys /host/sys
   mount -t devtmpfs dev /host/dev
+  # The host's /tmp gives way to the guest's own; folders the job needs that lie in it (a
+  # source tree or build folder under /tmp), named in wendrel.keep, stay visible.
+  keep="$(sed -n 's/.*wendrel\.keep=\([^ ]*\).*/\1/p' /proc/cmdline)"
+  mkdir -p /hosttmp
+  mount -o bind /host/tmp /hosttmp
   mount -t tmpfs tmp /host/tmp
+  for folder in $(echo "$keep" | tr ':' ' '); do
+    case "$folder" in
+      /tmp/?*) mkdir -p "/host$folder" && mount -o bind "/hosttmp${folder#/tmp}" "/host$folder" ;;
+    esac
+  done
   mount -t tmpfs run /host/run
   mkdir -p "/host$run" 2>/dev/null  # a run folder under /tmp lies in the new tmpfs
   mount -t 9p -o "$options" run "/host$run"

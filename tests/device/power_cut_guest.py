@@ -115,7 +115,8 @@ class DraftWatch(threading.Thread):
                 self.report(mask, name, now)
 
     def report(self, mask, name, now):
-        if name.endswith(".lock"):
+        # The lock, and the file Qt's lock takes while it removes a stale lock left by the cut.
+        if name.endswith((".lock", ".lock.rmlock")):
             return
         if name == "":  # the folder itself: opened and closed again to sync it after a rename
             if mask & IN_CLOSE_NOWRITE:

@@ -140,7 +140,12 @@ class Boot:
         return self.kill_host - self.offset()
 
 
-def qemu_command(work, run, disk, socket_path, boot):
+def kept_folders(wendrel):
+    """The folders the guest's job reads (the source tree, the built program's), by path."""
+    return ":".join([os.path.dirname(os.path.dirname(HERE)), os.path.dirname(os.path.dirname(wendrel))])
+
+
+def qemu_command(work, run, disk, socket_path, boot, wendrel):
     guest = os.path.join(work, "guest")
     return [
         # TCG, as the device check: the same on every machine. One processor boots sooner; the
@@ -148,7 +153,7 @@ def qemu_command(work, run, disk, socket_path, boot):
         "qemu-system-x86_64", "-accel", "tcg", "-m", "1024", "-smp", "1",
         "-display", "none", "-monitor", "none", "-no-reboot", "-nic", "none",
         "-kernel", os.path.join(guest, "vmlinux"), "-initrd", os.path.join(guest, "initrd.gz"),
-        "-append", "console=ttyS0 quiet panic=-1 wendrel.run=" + run,
+        "-append", "console=ttyS0 quiet panic=-1 wendrel.run=%s wendrel.keep=%s" % (run, kept_folders(wendrel)),
         "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap",
         "-virtfs", "local,path=%s,mount_tag=run,security_model=none,multidevs=remap" % run,
         # The home disk. A SIGKILL ends the guest, and with it its page cache, its journal
@@ -179,7 +184,7 @@ def run_boot(args, run, disk, boot, rng):
                   % (os.path.join(HERE, "power_cut_guest.py"), run, boot.number, args.wendrel,
                      os.path.join(args.work, "guest", "vfb.ko"), os.path.join(run, "guest-%d.log" % boot.number)))
     with open(os.path.join(run, "qemu-%d.log" % boot.number), "w") as log:
-        qemu = subprocess.Popen(qemu_command(args.work, run, disk, socket_path, boot.number),
+        qemu = subprocess.Popen(qemu_command(args.work, run, disk, socket_path, boot.number, args.wendrel),
                                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
     started = time.monotonic()
     try:

@@ -27,7 +27,7 @@ JOB
 # TCG, not KVM: the same on every machine, and /dev/kvm inside a container may not work.
 qemu-system-x86_64 -accel tcg -m 1024 -smp 2 -nographic -no-reboot -nic none \
   -kernel "$work/guest/vmlinuz" -initrd "$work/guest/initrd.gz" \
-  -append "console=ttyS0 quiet panic=-1 wendrel.run=$run" \
+  -append "console=ttyS0 quiet panic=-1 wendrel.run=$run wendrel.keep=$(cd "$here/../.." && pwd):$(dirname "$(dirname "$wendrel")"):$(dirname "$helper")" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$run,mount_tag=run,security_model=none,multidevs=remap" \
   < /dev/null > "$run/console.log" 2>&1 &
