@@ -14,9 +14,10 @@ vary, paragraphs become single lines with typographic quotes and dashes made pla
 text ends at the first paragraph end past 6,000 words.
 """
 import os
-import re
 import sys
 import xml.etree.ElementTree as ET
+
+from prose import plain
 
 MALLARD = '{http://projectmallard.org/1.0/}'
 # Blocks whose paragraphs are not running prose.
@@ -48,15 +49,6 @@ def paragraphs(element):
             yield ''.join(child.itertext())
         else:
             yield from paragraphs(child)
-
-
-PLAIN = {'“': '"', '”': '"', '‘': "'", '’': "'", '—': ' - ', '–': '-', '…': '...', '\u00a0': ' '}
-
-
-def plain(text):
-    for fancy, simple in PLAIN.items():
-        text = text.replace(fancy, simple)
-    return re.sub(r'\s+', ' ', text).strip()
 
 
 def main():

@@ -19,6 +19,8 @@ import re
 import sys
 from html.parser import HTMLParser
 
+from prose import plain
+
 PAGES = [
     'foreword.html', 'preface.html', 'sect.who-is-this-book-for.html', 'sect.selected-approach.html',
     'the-debian-project.html', 'sect.foundation-documents.html', 'sect.debian-internals.html',
@@ -73,15 +75,6 @@ class Paragraphs(HTMLParser):
     def handle_data(self, data):
         if self.current is not None:
             self.current.append(data)
-
-
-PLAIN = {'“': '"', '”': '"', '‘': "'", '’': "'", '—': ' - ', '–': '-', '…': '...', '\u00a0': ' '}
-
-
-def plain(text):
-    for fancy, simple in PLAIN.items():
-        text = text.replace(fancy, simple)
-    return re.sub(r'\s+', ' ', text).strip()
 
 
 def main():

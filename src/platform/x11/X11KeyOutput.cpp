@@ -146,7 +146,6 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
     for (Borrowed &b : borrowed) {
         if (b.keysym == keysym) {
             b.lastUse = nowMs();
-            b.keysBefore = keysSent;
             return {b.keycode, 0};
         }
     }
@@ -175,7 +174,7 @@ X11KeyOutput::Place X11KeyOutput::borrow(unsigned long keysym, const QList<unsig
     XChangeKeyboardMapping(display, int(keycode), int(syms.size()), syms.data(), 1);
     for (int column = 0; column < symsPerKeycode; ++column)
         keymap[(int(keycode) - minKeycode) * symsPerKeycode + column] = column < 2 ? keysym : NoSymbol;
-    borrowed.append({keycode, keysym, nowMs(), keysSent});
+    borrowed.append({keycode, keysym, nowMs()});
     return {keycode, 0};
 }
 

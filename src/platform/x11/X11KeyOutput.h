@@ -61,7 +61,6 @@ private:
         unsigned keycode;
         unsigned long keysym;
         qint64 lastUse;
-        qint64 keysBefore; // keysSent at the last use
     };
     void readKeymap();
     bool placeOf(unsigned long keysym, Place &place) const;
